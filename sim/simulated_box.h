@@ -1,0 +1,49 @@
+#pragma once
+// A simulated DM500 on the master side of a pseudo-terminal: boot ROM, loader and console,
+// running on a thread of its own. The tool opens the slave side like a serial adapter.
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+struct Options {
+  std::string scenario = "good";  // a name from scenario_names()
+  char banner_form = 'A';         // 'A' or 'B'
+  bool pace = true;               // pace both directions at the line speed
+  // Switch on by itself this long after the tool opened the slave at 115200 baud;
+  // negative: only power_on() switches it on.
+  std::chrono::milliseconds power_on_delay{800};
+  // How long the boot ROM waits for "dream" before it boots the firmware.
+  std::chrono::milliseconds dream_window{1000};
+  std::size_t image_size = 43044;
+};
+
+// The fault scenarios, by name, with a one-line description each.
+struct ScenarioInfo {
+  std::string_view name;
+  std::string_view description;
+};
+const std::vector<ScenarioInfo>& scenarios();
+bool is_scenario(std::string_view name);
+
+class SimulatedBox {
+ public:
+  explicit SimulatedBox(Options options = {});
+  ~SimulatedBox();  // stops the thread, closes the master
+  SimulatedBox(const SimulatedBox&) = delete;
+  SimulatedBox& operator=(const SimulatedBox&) = delete;
+
+  // The path the tool opens, e.g. /dev/pts/7.
+  const std::string& slave_path() const;
+  void power_on();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace sim
