@@ -23,6 +23,9 @@ struct ReadTimeouts {
   friend bool operator==(const ReadTimeouts&, const ReadTimeouts&) = default;
 };
 
+// A read returns at once with what is waiting (the Windows meaning of an interval of
+// MAXDWORD with both totals 0); a new port starts with it so no read can block forever.
+inline constexpr ReadTimeouts immediate_profile{0xFFFFFFFF, 0, 0};
 // While waiting for the box to greet: short reads so the window stays responsive.
 inline constexpr ReadTimeouts watch_profile{50, 50, 1};
 // Once the box talks: long enough for the slowest reply of the boot ROM and loader.

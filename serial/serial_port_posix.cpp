@@ -1,0 +1,301 @@
+// The POSIX backend: a tty device through termios, waits through ppoll. termios has no
+// notion of the Windows read rules, so read() runs them itself against a monotonic clock,
+// with the fd non-blocking and VMIN = VTIME = 0.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "serial/serial_device.h"
+#include "serial/serial_error.h"
+
+#ifdef __linux__
+#include "serial/custom_speed_linux.h"
+#endif
+
+namespace serial {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr std::uint32_t no_interval = 0xFFFFFFFF;  // MAXDWORD
+constexpr milliseconds write_timeout_per_byte{100};
+constexpr milliseconds write_timeout_constant{1000};
+
+// "system error code: 5: Input/output error"
+std::string system_reason(int error) {
+  return "system error code: " + std::to_string(error) + ": " +
+         std::generic_category().message(error);
+}
+
+[[noreturn]] void fail(const std::string& name, std::string_view what, int error) {
+  throw SerialError(name + ": " + std::string(what) + " (" + system_reason(error) + ")");
+}
+
+// The group that owns the device node, to tell the user which group to join.
+std::string owning_group(const std::string& name) {
+  struct stat node {};
+  if (::stat(name.c_str(), &node) != 0) return "that owns the device";
+  std::vector<char> buffer(4096);
+  group entry{};
+  group* found = nullptr;
+  if (getgrgid_r(node.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+    return "'" + std::string(found->gr_name) + "'";
+  return "with id " + std::to_string(node.st_gid);
+}
+
+[[noreturn]] void fail_open(const std::string& name, int error) {
+  switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      fail(name, "cannot open the port: no such device", error);
+    case EACCES:
+    case EPERM:
+      fail(name,
+           "cannot open the port: permission denied; add yourself to the group " +
+               owning_group(name) + " and log in again",
+           error);
+    case EBUSY:
+    case EWOULDBLOCK:
+      fail(name, "cannot open the port: it is in use by another program", error);
+    case ENOTTY:
+      fail(name, "cannot open the port: it is not a serial device", error);
+    default:
+      fail(name, "cannot open the port", error);
+  }
+}
+
+std::optional<speed_t> standard_speed(std::uint32_t baud) {
+  static constexpr std::pair<std::uint32_t, speed_t> speeds[] = {
+      {50, B50},           {75, B75},           {110, B110},         {134, B134},
+      {150, B150},         {200, B200},         {300, B300},         {600, B600},
+      {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+      {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+      {115200, B115200},   {230400, B230400},
+#ifdef B460800
+      {460800, B460800},   {500000, B500000},   {576000, B576000},   {921600, B921600},
+      {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000}, {2000000, B2000000},
+      {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+#endif
+  };
+  for (const auto& [rate, speed] : speeds)
+    if (rate == baud) return speed;
+  return std::nullopt;
+}
+
+// Time left until deadline as a ppoll timeout; null (wait without end) when there is none.
+const timespec* time_left(std::optional<Clock::time_point> deadline, timespec& storage) {
+  if (!deadline) return nullptr;
+  const auto left = std::max(Clock::duration::zero(), *deadline - Clock::now());
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+  storage.tv_sec = static_cast<time_t>(seconds.count());
+  storage.tv_nsec = static_cast<long>(std::chrono::nanoseconds(left - seconds).count());
+  return &storage;
+}
+
+bool passed(std::optional<Clock::time_point> deadline) {
+  return deadline && Clock::now() >= *deadline;
+}
+
+std::optional<Clock::time_point> earliest(std::optional<Clock::time_point> a,
+                                          std::optional<Clock::time_point> b) {
+  if (!a) return b;
+  if (!b) return a;
+  return std::min(*a, *b);
+}
+
+constexpr short hang_up_events = POLLHUP | POLLERR | POLLNVAL;
+
+class PosixDevice final : public SerialDevice {
+ public:
+  PosixDevice(std::string name, int fd, const ReadTimeouts& timeouts)
+      : name_(std::move(name)), fd_(fd), timeouts_(timeouts) {}
+
+  ~PosixDevice() override {
+    // Close discards what is unread and unsent, and gives the line up for others.
+    tcflush(fd_, TCIOFLUSH);
+    ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+  }
+
+  PosixDevice(const PosixDevice&) = delete;
+  PosixDevice& operator=(const PosixDevice&) = delete;
+
+  void set_line_settings(const LineSettings& settings) override {
+    termios tio{};
+    if (tcgetattr(fd_, &tio) != 0) fail(name_, "cannot read the line settings", errno);
+    cfmakeraw(&tio);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    if (settings.stop_bits == StopBits::two) tio.c_cflag |= CSTOPB;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+
+    const auto speed = standard_speed(settings.baud_rate);
+    if (speed && cfsetspeed(&tio, *speed) != 0)
+      fail(name_, "cannot set " + std::to_string(settings.baud_rate) + " baud", errno);
+    if (tcsetattr(fd_, TCSANOW, &tio) != 0) fail(name_, "cannot apply the line settings", errno);
+    if (!speed) set_nonstandard_speed(settings.baud_rate);
+  }
+
+  void set_timeouts(const ReadTimeouts& timeouts) override { timeouts_ = timeouts; }
+
+  void set_dtr(bool on) override { set_modem_line(TIOCM_DTR, on, "DTR"); }
+  void set_rts(bool on) override { set_modem_line(TIOCM_RTS, on, "RTS"); }
+
+  void write(ByteView bytes) override {
+    const auto deadline = Clock::now() + write_timeout_constant +
+                          write_timeout_per_byte * static_cast<long>(bytes.size());
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+      const ssize_t n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+      if (n > 0) {
+        sent += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) fail_write(errno);
+      // The output queue is full: wait for room, but not past the deadline.
+      if (passed(deadline)) return;  // cut short by the write timeout: not an error
+      pollfd waiter{fd_, POLLOUT, 0};
+      timespec storage{};
+      const int ready = ppoll(&waiter, 1, time_left(deadline, storage), nullptr);
+      if (ready < 0 && errno != EINTR) fail_write(errno);
+      if (ready > 0 && (waiter.revents & hang_up_events) && !(waiter.revents & POLLOUT))
+        fail_write(EIO);
+    }
+    while (tcdrain(fd_) != 0) {
+      if (errno != EINTR) fail_write(errno);
+    }
+  }
+
+  Bytes read(std::size_t count) override {
+    Bytes received(count);
+    std::size_t size = 0;
+    const auto start = Clock::now();
+
+    // Both totals 0 mean no total deadline; an interval of 0 means no interval deadline.
+    std::optional<Clock::time_point> total_deadline;
+    if (timeouts_.ReadTotalConstant != 0 || timeouts_.ReadTotalMultiplier != 0)
+      total_deadline = start + milliseconds(timeouts_.ReadTotalConstant) +
+                       milliseconds(std::uint64_t{timeouts_.ReadTotalMultiplier} * count);
+    const bool returns_at_once = timeouts_.ReadInterval == no_interval && !total_deadline;
+    if (returns_at_once) total_deadline = start;
+    std::optional<milliseconds> interval;
+    if (timeouts_.ReadInterval != 0 && timeouts_.ReadInterval != no_interval)
+      interval = milliseconds(timeouts_.ReadInterval);
+
+    std::optional<Clock::time_point> interval_deadline;
+    while (size < count) {
+      const auto deadline = earliest(total_deadline, interval_deadline);
+      pollfd waiter{fd_, POLLIN, 0};
+      timespec storage{};
+      const int ready = ppoll(&waiter, 1, time_left(deadline, storage), nullptr);
+      if (ready < 0) {
+        if (errno == EINTR) continue;
+        return keep_or_fail(received, size, errno);
+      }
+      if (ready == 0) break;  // out of time: not an error
+
+      const ssize_t n = ::read(fd_, received.data() + size, count - size);
+      if (n > 0) {
+        size += static_cast<std::size_t>(n);
+        if (interval) interval_deadline = Clock::now() + *interval;
+        continue;
+      }
+      if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+      if (n < 0) return keep_or_fail(received, size, errno);
+      // Readable yet nothing to read: the device hung up (unplugged, or the far side of a
+      // pseudo-terminal closed). Returning empty here would let a wait loop spin forever.
+      if (waiter.revents & hang_up_events) return keep_or_fail(received, size, EIO);
+    }
+    received.resize(size);
+    return received;
+  }
+
+  std::size_t bytes_waiting() const override {
+    int waiting = 0;
+    if (ioctl(fd_, FIONREAD, &waiting) != 0 || waiting < 0) return 0;  // only feeds a lamp
+    return static_cast<std::size_t>(waiting);
+  }
+
+ private:
+  void set_nonstandard_speed(std::uint32_t baud) {
+#ifdef __linux__
+    if (const int error = set_custom_speed(fd_, baud); error != 0)
+      fail(name_, "cannot set " + std::to_string(baud) + " baud", error);
+#else
+    fail(name_, "cannot set " + std::to_string(baud) + " baud", EINVAL);
+#endif
+  }
+
+  void set_modem_line(int line, bool on, std::string_view line_name) {
+    if (ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) == 0) return;
+    // A pseudo-terminal has no modem-control lines; that is no failure.
+    if (errno == ENOTTY || errno == EINVAL) return;
+    fail(name_, "cannot set " + std::string(line_name), errno);
+  }
+
+  [[noreturn]] void fail_write(int error) {
+    fail(name_, write_failed_text, error);
+  }
+
+  // Bytes already received are handed over; the next read reports the failure.
+  Bytes keep_or_fail(Bytes& received, std::size_t size, int error) {
+    if (size == 0) fail(name_, read_failed_text, error);
+    received.resize(size);
+    return std::move(received);
+  }
+
+  std::string name_;
+  int fd_;
+  ReadTimeouts timeouts_;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> open_serial_device(const std::string& name,
+                                                 const LineSettings& settings,
+                                                 const ReadTimeouts& timeouts) {
+  // Non-blocking, so opening never waits for a carrier that a bare adapter never raises.
+  const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) fail_open(name, errno);
+
+  // TIOCEXCL keeps other openers out, except root; flock keeps out root too, as long as it
+  // asks. The lock comes first so a refused opener never leaves TIOCEXCL set.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    fail_open(name, error);
+  }
+  if (ioctl(fd, TIOCEXCL) != 0) {
+    const int error = errno;
+    ::close(fd);
+    fail_open(name, error);
+  }
+
+  // From here the device closes itself if configuring fails.
+  auto device = std::make_unique<PosixDevice>(name, fd, timeouts);
+  device->set_line_settings(settings);
+  return device;
+}
+
+}  // namespace serial
