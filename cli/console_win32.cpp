@@ -1,0 +1,65 @@
+#include <conio.h>
+#include <io.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/console.h"
+
+namespace cli {
+namespace {
+
+std::atomic<int> interrupt_count{0};
+
+BOOL WINAPI on_console_event(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+      if (interrupt_count.fetch_add(1) + 1 >= 2) std::_Exit(130);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+bool stdin_is_console() {
+  return _isatty(_fileno(stdin)) != 0;
+}
+
+}  // namespace
+
+Console::Console() {
+  SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+Console::~Console() {
+  SetConsoleCtrlHandler(on_console_event, FALSE);
+}
+
+bool Console::esc_pressed() {
+  if (!stdin_is_console()) return false;
+  constexpr int esc = 27;
+  bool pressed = false;
+  while (_kbhit()) {
+    const int key = _getch();
+    if (key == 0 || key == 0xE0) {
+      _getch();  // the second half of a function or arrow key
+      continue;
+    }
+    pressed = pressed || key == esc;
+  }
+  return pressed;
+}
+
+bool Console::interrupted() {
+  return interrupt_count.load() > 0;
+}
+
+bool Console::stderr_is_terminal() {
+  return _isatty(_fileno(stderr)) != 0;
+}
+
+}  // namespace cli

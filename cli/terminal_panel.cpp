@@ -1,0 +1,76 @@
+#include "cli/terminal_panel.h"
+
+#include <utility>
+
+namespace cli {
+namespace {
+
+constexpr int bar_width = 40;
+
+void print(std::FILE* stream, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
+}
+
+}  // namespace
+
+TerminalPanel::TerminalPanel(TerminalPanelSettings settings) : settings_(std::move(settings)) {}
+
+TerminalPanel::~TerminalPanel() {
+  finish_progress_bar();
+}
+
+void TerminalPanel::clear_log() {
+  log_text_.clear();
+}
+
+void TerminalPanel::append_log_line(std::string_view text) {
+  finish_progress_bar();
+  log_text_.append(text);
+  log_text_.append("\r\n");
+  std::string line(text);
+  line += '\n';
+  print(settings_.log_out, line);  // flushed per line, also into a pipe
+}
+
+void TerminalPanel::set_progress(int percent) {
+  if (!settings_.progress_bar || percent <= 0) return;
+  const int filled = percent * bar_width / 100;
+  std::string bar = "\rupload [";
+  bar.append(static_cast<std::size_t>(filled), '#');
+  bar.append(static_cast<std::size_t>(bar_width - filled), '.');
+  bar += "] " + std::to_string(percent) + "%";
+  print(settings_.messages, bar);
+  progress_bar_drawn_ = true;
+}
+
+void TerminalPanel::process_pending_messages() {
+  if (settings_.esc_pressed && settings_.esc_pressed()) abort_flag_ = true;
+  if (settings_.interrupted && settings_.interrupted()) {
+    // The program is ending: stop the wait now and the dialogue at its next step.
+    abort_flag_ = true;
+    close_requested_ = true;
+  }
+}
+
+void TerminalPanel::rebuild_port_list() {
+  std::string line = "ports found:";
+  const auto ports = settings_.scan_ports ? settings_.scan_ports() : std::vector<std::string>{};
+  if (ports.empty()) line += " none";
+  for (std::size_t i = 0; i < ports.size(); ++i) line += (i == 0 ? " " : ", ") + ports[i];
+  finish_progress_bar();
+  print(settings_.messages, line + "\n");
+}
+
+void TerminalPanel::report_error(std::string_view message) {
+  finish_progress_bar();
+  print(settings_.messages, "error: " + std::string(message) + "\n");
+}
+
+void TerminalPanel::finish_progress_bar() {
+  if (!progress_bar_drawn_) return;
+  print(settings_.messages, "\n");
+  progress_bar_drawn_ = false;
+}
+
+}  // namespace cli

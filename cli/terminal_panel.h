@@ -1,0 +1,62 @@
+#pragma once
+// The boot dialogue's window, on a terminal: log lines on stdout, everything else on
+// stderr, Esc and interrupts from the console.
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "boot/panel.h"
+
+namespace cli {
+
+struct TerminalPanelSettings {
+  std::string port;
+  boot::Mode mode = boot::Mode::none;
+  std::function<std::vector<std::string>()> scan_ports;  // the "Detect Port" scan
+  std::function<bool()> esc_pressed;                     // polls the keyboard, never waits
+  std::function<bool()> interrupted;                     // Ctrl-C or SIGTERM arrived
+  std::FILE* log_out = stdout;                           // the log lines and nothing else
+  std::FILE* messages = stderr;                          // errors, hints, the progress bar
+  bool progress_bar = false;                             // only when messages go to a terminal
+};
+
+class TerminalPanel final : public boot::Panel {
+ public:
+  explicit TerminalPanel(TerminalPanelSettings settings);
+  ~TerminalPanel() override;
+
+  void clear_log() override;
+  void append_log_line(std::string_view text) override;
+  void set_progress(int percent) override;
+  void disable_control_set() override {}
+  void enable_control_set() override {}
+  void set_save_log_visible(bool visible) override { save_log_visible_ = visible; }
+  void process_pending_messages() override;
+  bool abort_flag() const override { return abort_flag_; }
+  void set_abort_flag(bool set) override { abort_flag_ = set; }
+  bool close_requested() const override { return close_requested_; }
+  std::string selected_port() const override { return settings_.port; }
+  boot::Mode selected_mode() const override { return settings_.mode; }
+  void rebuild_port_list() override;
+  void report_error(std::string_view message) override;
+
+  // The log as "Save Log" writes it: every line followed by CR LF.
+  const std::string& log_text() const { return log_text_; }
+  bool save_log_visible() const { return save_log_visible_; }
+
+ private:
+  // Ends a progress bar's line so that the next message starts on a line of its own.
+  void finish_progress_bar();
+
+  TerminalPanelSettings settings_;
+  std::string log_text_;
+  bool abort_flag_ = false;
+  bool close_requested_ = false;
+  bool save_log_visible_ = false;
+  bool progress_bar_drawn_ = false;
+};
+
+}  // namespace cli

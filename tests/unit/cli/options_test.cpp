@@ -1,0 +1,137 @@
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace cli {
+namespace {
+
+const std::vector<std::string> scenarios = {"good", "silent", "reply-crlf"};
+
+std::variant<Options, UsageError> parse(std::vector<std::string_view> args,
+                                        const std::vector<std::string>& known = scenarios) {
+  return parse_options(args, known);
+}
+
+Options check(std::string port, boot::Mode mode) {
+  Options options;
+  options.port = std::move(port);
+  options.mode = mode;
+  return options;
+}
+
+struct ParsedCase {
+  std::vector<std::string_view> args;
+  Options expected;
+};
+
+class ParsesTo : public testing::TestWithParam<ParsedCase> {};
+
+TEST_P(ParsesTo, TheExpectedOptions) {
+  const auto result = parse(GetParam().args);
+  ASSERT_TRUE(std::holds_alternative<Options>(result)) << std::get<UsageError>(result).message;
+  EXPECT_EQ(std::get<Options>(result), GetParam().expected);
+}
+
+Options with_log(Options options, std::string file) {
+  options.log_file = std::move(file);
+  return options;
+}
+Options traced(Options options) {
+  options.trace = true;
+  return options;
+}
+Options demo(boot::Mode mode, std::string scenario = "good") {
+  Options options = check("", mode);
+  options.demo = true;
+  options.scenario = std::move(scenario);
+  return options;
+}
+Options command(Command c, bool with_demo = false) {
+  Options options;
+  options.command = c;
+  options.demo = with_demo;
+  return options;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, ParsesTo,
+    testing::Values(ParsedCase{{"--port", "/dev/ttyUSB0", "--mode", "flash"},
+                               check("/dev/ttyUSB0", boot::Mode::flash)},
+                    ParsedCase{{"--mode=test", "--port=COM3"}, check("COM3", boot::Mode::test)},
+                    ParsedCase{{"--port", "COM3", "--mode", "flash", "--log", "out.log", "--trace"},
+                               traced(with_log(check("COM3", boot::Mode::flash), "out.log"))},
+                    ParsedCase{{"--demo", "--mode", "flash"}, demo(boot::Mode::flash)},
+                    ParsedCase{{"--demo=silent", "--mode", "test"},
+                               demo(boot::Mode::test, "silent")},
+                    ParsedCase{{"--list-ports"}, command(Command::list_ports)},
+                    ParsedCase{{"--list-ports", "--demo"}, command(Command::list_ports, true)},
+                    ParsedCase{{"--version"}, command(Command::version)},
+                    ParsedCase{{"--help"}, command(Command::help)},
+                    ParsedCase{{"-h"}, command(Command::help)},
+                    // Asking for help needs no complete command line.
+                    ParsedCase{{"--mode", "flash", "--help"}, [] {
+                                 Options o = command(Command::help);
+                                 o.mode = boot::Mode::flash;
+                                 return o;
+                               }()}));
+
+struct ErrorCase {
+  std::vector<std::string_view> args;
+  std::string message;
+};
+
+class FailsWith : public testing::TestWithParam<ErrorCase> {};
+
+TEST_P(FailsWith, TheUsageError) {
+  const auto result = parse(GetParam().args);
+  ASSERT_TRUE(std::holds_alternative<UsageError>(result));
+  EXPECT_EQ(std::get<UsageError>(result).message, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, FailsWith,
+    testing::Values(
+        ErrorCase{{}, "no port given: use --port NAME (see --list-ports), or --demo"},
+        ErrorCase{{"--mode", "flash"},
+                  "no port given: use --port NAME (see --list-ports), or --demo"},
+        ErrorCase{{"--port", "COM1"}, "no mode given: use --mode flash or --mode test"},
+        ErrorCase{{"--port", "COM1", "--mode", "jtag"}, "unknown mode 'jtag' (use flash or test)"},
+        ErrorCase{{"--port", "COM1", "--mode"}, "--mode needs a value"},
+        ErrorCase{{"--port", "--mode", "flash"}, "--port needs a value"},
+        ErrorCase{{"--port=", "--mode", "flash"}, "--port needs a value"},
+        ErrorCase{{"--port", "COM1", "--mode", "flash", "--speed", "9600"},
+                  "unknown option '--speed'"},
+        ErrorCase{{"--port", "COM1", "--mode", "flash", "extra"}, "unexpected argument 'extra'"},
+        ErrorCase{{"--demo", "silent", "--mode", "flash"},
+                  "unexpected argument 'silent' (a scenario goes with an equals sign: "
+                  "--demo=silent)"},
+        ErrorCase{{"--demo=fried", "--mode", "flash"},
+                  "unknown scenario 'fried'; the scenarios are: good, silent, reply-crlf"},
+        ErrorCase{{"--demo", "--port", "COM1", "--mode", "flash"},
+                  "--port and --demo cannot be used together"},
+        ErrorCase{{"--trace=yes", "--demo", "--mode", "flash"}, "--trace takes no value"},
+        ErrorCase{{"--list-ports", "--port", "COM1"},
+                  "--list-ports cannot be combined with --port, --mode or --log"}));
+
+TEST(DemoOption, IsRefusedInABuildWithoutTheSimulatedBox) {
+  const auto result = parse({"--demo", "--mode", "flash"}, {});
+  ASSERT_TRUE(std::holds_alternative<UsageError>(result));
+  EXPECT_EQ(std::get<UsageError>(result).message,
+            "--demo is not available in this build (it has no simulated box)");
+}
+
+TEST(HelpText, NamesEveryOptionAndExitStatus) {
+  const std::string help = help_text("pellora-cli");
+  for (const char* word : {"usage: pellora-cli", "--port NAME", "--mode flash|test", "--log FILE",
+                           "--trace", "--demo[=SCENARIO]", "--list-ports", "--version", "--help",
+                           "  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  130 "}) {
+    EXPECT_NE(help.find(word), std::string::npos) << word;
+  }
+}
+
+}  // namespace
+}  // namespace cli

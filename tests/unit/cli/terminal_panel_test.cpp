@@ -1,0 +1,118 @@
+#include "cli/terminal_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace cli {
+namespace {
+
+// A stream the test can read back.
+class CapturedStream {
+ public:
+  CapturedStream() : file_(std::tmpfile()) {}
+  ~CapturedStream() { std::fclose(file_); }
+  std::FILE* get() const { return file_; }
+  std::string text() const {
+    std::fflush(file_);
+    std::rewind(file_);
+    std::string all;
+    for (int c; (c = std::fgetc(file_)) != EOF;) all += static_cast<char>(c);
+    return all;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+class TerminalPanelTest : public testing::Test {
+ protected:
+  TerminalPanelSettings settings(bool progress_bar = false) {
+    TerminalPanelSettings s;
+    s.port = "/dev/ttyUSB0";
+    s.mode = boot::Mode::flash;
+    s.scan_ports = [this] { return ports_; };
+    s.esc_pressed = [this] { return std::exchange(esc_, false); };
+    s.interrupted = [this] { return interrupted_; };
+    s.log_out = out_.get();
+    s.messages = err_.get();
+    s.progress_bar = progress_bar;
+    return s;
+  }
+
+  CapturedStream out_, err_;
+  std::vector<std::string> ports_;
+  bool esc_ = false;
+  bool interrupted_ = false;
+};
+
+TEST_F(TerminalPanelTest, LogLinesGoToStdoutAloneAndAreKeptWithCrLfForTheLogFile) {
+  TerminalPanel panel(settings());
+  panel.append_log_line("stale line");
+  panel.clear_log();
+  panel.append_log_line("Power ON DB Device [ESC to Abort]");
+  panel.append_log_line("");
+  panel.append_log_line("dm500 login: \r\nagain");
+
+  EXPECT_EQ(panel.log_text(),
+            "Power ON DB Device [ESC to Abort]\r\n\r\ndm500 login: \r\nagain\r\n");
+  EXPECT_EQ(out_.text(),
+            "stale line\nPower ON DB Device [ESC to Abort]\n\ndm500 login: \r\nagain\n");
+  EXPECT_EQ(err_.text(), "");
+}
+
+TEST_F(TerminalPanelTest, EscSetsOnlyTheAbortFlagAndAnInterruptAlsoAsksToClose) {
+  TerminalPanel panel(settings());
+  panel.process_pending_messages();
+  EXPECT_FALSE(panel.abort_flag());
+
+  esc_ = true;
+  panel.process_pending_messages();
+  EXPECT_TRUE(panel.abort_flag());
+  EXPECT_FALSE(panel.close_requested());
+
+  // The dialogue clears the flag when it acts on it; an interrupt sets it again for good.
+  panel.set_abort_flag(false);
+  interrupted_ = true;
+  panel.process_pending_messages();
+  EXPECT_TRUE(panel.abort_flag());
+  EXPECT_TRUE(panel.close_requested());
+}
+
+TEST_F(TerminalPanelTest, RebuildingThePortListPrintsTheScanOnStderr) {
+  TerminalPanel panel(settings());
+  panel.rebuild_port_list();
+  ports_ = {"/dev/ttyS0", "/dev/ttyUSB0"};
+  panel.rebuild_port_list();
+  EXPECT_EQ(err_.text(), "ports found: none\nports found: /dev/ttyS0, /dev/ttyUSB0\n");
+  EXPECT_EQ(out_.text(), "");
+}
+
+TEST_F(TerminalPanelTest, ErrorsGoToStderrAndNotIntoTheLog) {
+  TerminalPanel panel(settings());
+  panel.report_error("/dev/ttyUSB0: ReadFile function failed (device gone)");
+  EXPECT_EQ(err_.text(), "error: /dev/ttyUSB0: ReadFile function failed (device gone)\n");
+  EXPECT_EQ(panel.log_text(), "");
+}
+
+TEST_F(TerminalPanelTest, TheProgressBarIsDrawnOnlyWhenAskedForAndEndsBeforeTheNextLine) {
+  {
+    TerminalPanel quiet(settings(false));
+    quiet.set_progress(50);
+    EXPECT_EQ(err_.text(), "");
+  }
+  TerminalPanel panel(settings(true));
+  panel.set_progress(0);  // the reset when the port opens draws nothing
+  EXPECT_EQ(err_.text(), "");
+  panel.set_progress(50);
+  panel.set_progress(100);
+  panel.append_log_line("Settings Baudrate Ok!!");
+  const std::string bar_half = "\rupload [" + std::string(20, '#') + std::string(20, '.') + "] 50%";
+  const std::string bar_full = "\rupload [" + std::string(40, '#') + "] 100%";
+  EXPECT_EQ(err_.text(), bar_half + bar_full + "\n");
+  EXPECT_EQ(out_.text(), "Settings Baudrate Ok!!\n");
+}
+
+}  // namespace
+}  // namespace cli
