@@ -1,0 +1,283 @@
+#include "sim/box.h"
+
+#include <algorithm>
+#include <string>
+
+#include "sim/console_text.h"
+#include "sim/image_check.h"
+
+namespace sim {
+namespace {
+
+using std::chrono::milliseconds;
+
+const Bytes banner_form_a = {0xE0, 0x0D, 'D', 'r',  'e', 'a', 'm', 'b', 'o',
+                             'x',  ' ',  'D', 0x00, 'M', '5', '0', '0', 0x0D};
+const Bytes greeting = {'d', 'r', 'e', 'a', 'm'};
+const Bytes start_command = {0x47, 0x34, 0x00, 0x00, 0x00, 0x00, 0xA8, 0x24};
+constexpr std::string_view start_reply = "loading instr. file";
+constexpr std::string_view status_reply =
+    "client: ok, i'm now attached to a server. waiting for further commands.\r\n";
+
+constexpr std::uint8_t speed_command = 0x01;
+constexpr std::uint8_t status_command = 0x04;
+// A loader gives up on a frame when the line stays quiet this long in the middle of it.
+constexpr milliseconds frame_gap_limit{200};
+constexpr milliseconds boot_line_pause{20};
+
+bool ends_with(const Bytes& heard, const Bytes& pattern) {
+  return heard.size() >= pattern.size() &&
+         std::equal(pattern.begin(), pattern.end(),
+                    heard.end() - static_cast<long>(pattern.size()));
+}
+
+// Deterministic line noise, so a failing run can be repeated byte for byte.
+Bytes garbage(std::size_t count) {
+  Bytes bytes(count);
+  std::uint32_t state = 0x2545F491u;
+  for (auto& byte : bytes) {
+    state = state * 1664525u + 1013904223u;
+    byte = static_cast<std::uint8_t>(state >> 24);
+  }
+  return bytes;
+}
+
+std::string hex_byte(std::uint8_t byte) {
+  constexpr char digits[] = "0123456789ABCDEF";
+  return {digits[byte >> 4], digits[byte & 0x0F]};
+}
+
+}  // namespace
+
+Box::Box(const Options& options, const Tweaks& tweaks, Recorder& recorder)
+    : options_(options), tweaks_(tweaks), recorder_(recorder) {}
+
+void Box::send(Bytes bytes, milliseconds pause, std::optional<Stage> stage) {
+  outbox_.push_back({std::move(bytes), pause, stage});
+}
+
+void Box::send_text(std::string_view text, milliseconds pause, std::optional<Stage> stage) {
+  send(Bytes(text.begin(), text.end()), pause, stage);
+}
+
+void Box::ignore(std::span<const std::uint8_t> bytes, std::string_view why) {
+  if (bytes.empty()) return;
+  recorder_.note("ignored " + std::to_string(bytes.size()) + " bytes " + std::string(why));
+}
+
+void Box::power_on(SteadyTime /*now*/) {
+  if (powered()) return;
+  recorder_.stage(Stage::powered_on);
+  if (!tweaks_.greets) {
+    phase_ = Phase::dead;
+    return;
+  }
+  phase_ = Phase::sending_banner;
+  send_banner();
+}
+
+void Box::power_off() {
+  if (!powered()) return;
+  phase_ = Phase::off;
+  outbox_.clear();
+  heard_.clear();
+  greeting_deadline_.reset();
+  image_taken_ = 0;
+  image_.clear();
+  frames_ = FrameDecoder{};
+  next_idle_line_.reset();
+  recorder_.stage(Stage::powered_off);
+}
+
+// Power-on: the ROM greets the line with its 18-byte banner.
+void Box::send_banner() {
+  if (!tweaks_.noise_before_banner.empty()) send(tweaks_.noise_before_banner);
+  Bytes banner = banner_form_a;
+  if (tweaks_.banner_form.value_or(options_.banner_form) == 'B') banner[0] = 0xF0;
+  const std::size_t split = std::min(tweaks_.banner_split_after, banner.size());
+  if (split > 0) {
+    send(Bytes(banner.begin(), banner.begin() + static_cast<long>(split)));
+    send(Bytes(banner.begin() + static_cast<long>(split), banner.end()), tweaks_.banner_split_pause,
+         Stage::banner_sent);
+  } else {
+    send(banner, {}, Stage::banner_sent);
+  }
+}
+
+void Box::transmitted(Stage stage, SteadyTime now) {
+  if (stage == Stage::banner_sent && phase_ == Phase::sending_banner) {
+    // The ROM listens for "dream" for a while, then boots what is in flash.
+    phase_ = Phase::awaiting_greeting;
+    heard_.clear();
+    greeting_deadline_ = now + options_.dream_window;
+    if (tweaks_.flood_after_banner > 0) send(garbage(tweaks_.flood_after_banner));
+  }
+  recorder_.stage(stage);
+}
+
+void Box::received(std::span<const std::uint8_t> bytes, SteadyTime now) {
+  switch (phase_) {
+    case Phase::off:
+      return ignore(bytes, "while switched off");
+    case Phase::sending_banner:
+      return ignore(bytes, "before the banner was out");
+    case Phase::awaiting_greeting:
+      return on_greeting_bytes(bytes);
+    case Phase::awaiting_start:
+      return on_start_bytes(bytes);
+    case Phase::receiving_image:
+      return on_image_bytes(bytes, now);
+    case Phase::loader:
+      return on_loader_bytes(bytes, now);
+    case Phase::firmware:
+      return on_console_bytes(bytes);
+    case Phase::dead:
+      return ignore(bytes, "by a silent box");
+  }
+}
+
+// The ROM answers "dream" with "ok" LF CR; anything else it lets pass.
+void Box::on_greeting_bytes(std::span<const std::uint8_t> bytes) {
+  heard_.insert(heard_.end(), bytes.begin(), bytes.end());
+  if (!ends_with(heard_, greeting)) return;
+  ignore(std::span(heard_).first(heard_.size() - greeting.size()), "before \"dream\"");
+  heard_.clear();
+  greeting_deadline_.reset();
+  phase_ = Phase::awaiting_start;
+  send(tweaks_.greeting_reply, tweaks_.greeting_reply_delay, Stage::greeting_answered);
+  if (!tweaks_.after_greeting_reply.empty()) send(tweaks_.after_greeting_reply);
+}
+
+// The start command asks the ROM to take an image.
+void Box::on_start_bytes(std::span<const std::uint8_t> bytes) {
+  heard_.insert(heard_.end(), bytes.begin(), bytes.end());
+  if (!ends_with(heard_, start_command)) return;
+  ignore(std::span(heard_).first(heard_.size() - start_command.size()), "before the start command");
+  heard_.clear();
+  phase_ = Phase::receiving_image;
+  if (tweaks_.answers_start) {
+    send_text(start_reply, {}, Stage::start_answered);
+    if (!tweaks_.after_start_reply.empty()) send(tweaks_.after_start_reply);
+  } else {
+    recorder_.note("start command left unanswered");
+  }
+}
+
+// Exactly image_size bytes, then the ROM checks them and runs them if they are sound.
+void Box::on_image_bytes(std::span<const std::uint8_t> bytes, SteadyTime now) {
+  const std::size_t take = std::min(bytes.size(), options_.image_size - image_taken_);
+  const auto part = bytes.first(take);
+  image_.insert(image_.end(), part.begin(), part.end());
+  recorder_.image_bytes(part);
+  image_taken_ += take;
+
+  if (tweaks_.unplugs_during_upload && image_taken_ >= options_.image_size / 2) {
+    wants_unplug_ = true;
+    return;
+  }
+  if (image_taken_ < options_.image_size) return;
+
+  recorder_.stage(Stage::image_received);
+  const ImageVerdict verdict = check_image(image_);
+  if (!verdict.valid) {
+    recorder_.note("image rejected: " + verdict.problem);
+    recorder_.stage(Stage::image_invalid);
+    phase_ = Phase::dead;  // a CPU running garbage says nothing
+    ignore(bytes.subspan(take), "after a bad image");
+    return;
+  }
+  recorder_.stage(Stage::image_valid);
+  phase_ = Phase::loader;
+  recorder_.stage(Stage::loader_running);
+  if (take < bytes.size()) on_loader_bytes(bytes.subspan(take), now);
+}
+
+void Box::on_loader_bytes(std::span<const std::uint8_t> bytes, SteadyTime now) {
+  last_loader_byte_ = now;
+  for (DecodedFrame& frame : frames_.feed(bytes)) {
+    if (frame.valid) answer_frame(frame);
+    recorder_.frame(std::move(frame));
+  }
+}
+
+void Box::answer_frame(const DecodedFrame& frame) {
+  if (frame.command == speed_command) {
+    if (frame.payload.size() < 4) {
+      recorder_.note("speed frame too short to hold a speed: left unanswered");
+      return;
+    }
+    const std::uint32_t speed = static_cast<std::uint32_t>(frame.payload[0]) << 24 |
+                                static_cast<std::uint32_t>(frame.payload[1]) << 16 |
+                                static_cast<std::uint32_t>(frame.payload[2]) << 8 |
+                                frame.payload[3];
+    const std::string number = std::to_string(speed);
+    send_text(tweaks_.speed_reply_has_mark ? "setting baudrate to " + number + "...\r\n"
+                                           : "baudrate " + number + " not supported\r\n",
+              {}, Stage::speed_answered);
+  } else if (frame.command == status_command) {
+    if (tweaks_.answers_status) {
+      send_text(status_reply, {}, Stage::status_answered);
+    } else {
+      recorder_.note("status frame left unanswered");
+    }
+  } else {
+    recorder_.note("loader ignores command " + hex_byte(frame.command));
+  }
+}
+
+// No "dream" in time: the ROM boots the firmware in flash, which talks on the console.
+void Box::boot_firmware(SteadyTime now) {
+  ignore(heard_, "while waiting for \"dream\"");
+  heard_.clear();
+  greeting_deadline_.reset();
+  phase_ = Phase::firmware;
+  for (std::string_view line : console_text::boot_lines) send_text(line, boot_line_pause);
+  send_text(console_text::prompt, boot_line_pause, Stage::firmware_booted);
+  next_idle_line_ = now + options_.console_interval;
+}
+
+// The console answers each carriage return with a fresh prompt.
+void Box::on_console_bytes(std::span<const std::uint8_t> bytes) {
+  std::size_t others = 0;
+  for (std::uint8_t byte : bytes) {
+    if (byte == 0x0D) {
+      send_text(console_text::prompt);
+    } else {
+      ++others;
+    }
+  }
+  if (others > 0) recorder_.note("console ignored " + std::to_string(others) + " bytes");
+}
+
+void Box::tick(SteadyTime now) {
+  if (phase_ == Phase::awaiting_greeting && greeting_deadline_ && now >= *greeting_deadline_) {
+    boot_firmware(now);
+  }
+  if (phase_ == Phase::firmware && next_idle_line_ && now >= *next_idle_line_) {
+    const auto& lines = console_text::idle_lines;
+    send_text(lines[idle_lines_printed_++ % lines.size()]);
+    next_idle_line_ = now + options_.console_interval;
+  }
+  if (phase_ == Phase::loader && frames_.inside_frame() &&
+      now >= last_loader_byte_ + frame_gap_limit) {
+    for (DecodedFrame& frame : frames_.give_up_incomplete()) {
+      if (frame.valid) answer_frame(frame);
+      recorder_.frame(std::move(frame));
+    }
+  }
+}
+
+std::optional<SteadyTime> Box::next_timer() const {
+  std::optional<SteadyTime> next;
+  auto consider = [&next](std::optional<SteadyTime> t) {
+    if (t && (!next || *t < *next)) next = t;
+  };
+  if (phase_ == Phase::awaiting_greeting) consider(greeting_deadline_);
+  if (phase_ == Phase::firmware) consider(next_idle_line_);
+  if (phase_ == Phase::loader && frames_.inside_frame()) {
+    consider(last_loader_byte_ + frame_gap_limit);
+  }
+  return next;
+}
+
+}  // namespace sim

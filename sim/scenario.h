@@ -1,0 +1,40 @@
+#pragma once
+// How a fault scenario bends the good box. Each scenario is one row of the table in
+// scenarios.cpp; a row changes only the fields it names.
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "sim/record.h"
+
+namespace sim {
+
+struct Tweaks {
+  bool greets = true;                  // false: the box never says a word
+  std::optional<char> banner_form{};   // overrides Options::banner_form
+  Bytes noise_before_banner{};         // glitch bytes as the supply comes up
+  std::size_t banner_split_after = 0;  // 0: the banner goes out in one piece
+  std::chrono::milliseconds banner_split_pause{0};
+  std::size_t flood_after_banner = 0;  // garbage bytes sent flat out after the banner
+  Bytes greeting_reply = {'o', 'k', 0x0A, 0x0D};
+  Bytes after_greeting_reply{};
+  std::chrono::milliseconds greeting_reply_delay{0};
+  bool answers_start = true;
+  Bytes after_start_reply{};
+  bool speed_reply_has_mark = true;
+  bool answers_status = true;
+  bool unplugs_during_upload = false;  // after half the image the box side goes away
+};
+
+struct Scenario {
+  std::string_view name;
+  std::string_view description;
+  Tweaks tweaks;
+};
+
+// nullptr for an unknown name.
+const Scenario* find_scenario(std::string_view name);
+
+}  // namespace sim

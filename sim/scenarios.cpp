@@ -1,0 +1,73 @@
+#include <algorithm>
+#include <vector>
+
+#include "sim/scenario.h"
+#include "sim/simulated_box.h"
+
+namespace sim {
+namespace {
+
+using std::chrono::milliseconds;
+
+// The one table of scenarios.
+const std::vector<Scenario>& table() {
+  static const std::vector<Scenario> rows = {
+      {"good", "a healthy box: banner, handshake, upload, loader answers both frames", {}},
+      {"form-b", "the banner starts with F0 instead of E0", {.banner_form = 'B'}},
+      {"silent", "the box never says a word", {.greets = false}},
+      {"reply-crlf",
+       "the greeting is answered with \"ok\" CR LF instead of LF CR",
+       {.greeting_reply = {'o', 'k', 0x0D, 0x0A}}},
+      {"reply-extra",
+       "the greeting reply is followed by extra bytes",
+       {.after_greeting_reply = {'?', 0x0D, 0x0A}}},
+      {"no-start-reply", "the start command gets no answer", {.answers_start = false}},
+      {"start-reply-lineend",
+       "the start reply is followed by CR LF",
+       {.after_start_reply = {0x0D, 0x0A}}},
+      {"bad-speed-reply",
+       "the loader answers the speed frame without \"setting baudrate to 115200\"",
+       {.speed_reply_has_mark = false}},
+      {"no-status", "the loader never answers the status frame", {.answers_status = false}},
+      {"noise-before-banner",
+       "a few glitch bytes arrive before the banner, as at power-on",
+       {.noise_before_banner = {0x00, 0xFF, 0x80, 0xFE, 0x00}}},
+      {"split-banner",
+       "the banner comes in two pieces split after \"Dre\", 200 ms apart",
+       {.banner_split_after = 5, .banner_split_pause = milliseconds(200)}},
+      {"unplug-during-upload",
+       "the box side goes away after half the image, like an adapter pulled out",
+       {.unplugs_during_upload = true}},
+      {"flood",
+       "garbage at full speed after the banner buries the greeting reply",
+       {.flood_after_banner = 4096}},
+      {"slow-ok",
+       "the greeting reply comes after 2.5 s, later than the tool waits",
+       {.greeting_reply_delay = milliseconds(2500)}},
+  };
+  return rows;
+}
+
+}  // namespace
+
+const Scenario* find_scenario(std::string_view name) {
+  const auto& rows = table();
+  auto it =
+      std::find_if(rows.begin(), rows.end(), [&](const Scenario& s) { return s.name == name; });
+  return it == rows.end() ? nullptr : &*it;
+}
+
+const std::vector<ScenarioInfo>& scenarios() {
+  static const std::vector<ScenarioInfo> infos = [] {
+    std::vector<ScenarioInfo> list;
+    for (const Scenario& row : table()) list.push_back({row.name, row.description});
+    return list;
+  }();
+  return infos;
+}
+
+bool is_scenario(std::string_view name) {
+  return find_scenario(name) != nullptr;
+}
+
+}  // namespace sim
