@@ -1,0 +1,220 @@
+// The driver around both modes: opening the port, Esc, the window closing, a lost device.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "case_name.h"
+#include "rig.h"
+
+namespace boot_test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// The port cannot be had: the log says so, the controls come back and the list is rebuilt.
+struct OpenFailureCase {
+  std::string_view name;
+  std::string port_name;
+  bool fail_open;
+  bool fail_dtr;
+};
+
+class OpenFailure : public ::testing::TestWithParam<OpenFailureCase> {};
+
+TEST_P(OpenFailure, LogsRebuildsThePortListAndGivesTheControlsBack) {
+  const OpenFailureCase& c = GetParam();
+  Rig rig;
+  rig.panel.port_name = c.port_name;
+  rig.port.fail_open = c.fail_open;
+  rig.port.fail_dtr = c.fail_dtr;
+  rig.script_good_flash_box();
+
+  EXPECT_EQ(rig.run(), boot::Outcome::open_failed);
+  EXPECT_THAT(rig.panel.log, ElementsAre("Failed Open Com Port!"));
+  EXPECT_FALSE(rig.port.is_open());
+  EXPECT_THAT(rig.panel.progress, ElementsAre(0));
+  EXPECT_EQ(rig.panel.port_list_rebuilds, 1);
+  EXPECT_TRUE(rig.panel.controls_enabled);
+  EXPECT_THAT(rig.port.reads, IsEmpty());
+  // The failure path closes, enables the controls, then rebuilds the list.
+  EXPECT_THAT(rig.trace.only({"port.close", "panel.enable", "panel.rebuild"}),
+              ElementsAre("port.close", "panel.enable_control_set", "panel.rebuild_port_list"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Open, OpenFailure,
+                         ::testing::Values(OpenFailureCase{"NoPortChosen", "", false, false},
+                                           OpenFailureCase{"OpenThrows", "ttyTEST0", true, false},
+                                           OpenFailureCase{"DtrThrows", "ttyTEST0", false, true}),
+                         CaseName{});
+
+TEST(BootCheck, EscDuringTheBannerWatchAbortsEitherMode) {
+  for (const boot::Mode mode : {boot::Mode::flash, boot::Mode::test}) {
+    Rig rig;
+    rig.panel.mode = mode;
+    rig.panel.on_messages = [&](int n) {
+      if (n == 2) rig.panel.abort = true;  // Esc while the box stays dark
+    };
+
+    EXPECT_EQ(rig.run(), boot::Outcome::aborted);
+    if (mode == boot::Mode::flash) {
+      EXPECT_THAT(rig.panel.log,
+                  ElementsAre("Power ON DB Device [ESC to Abort]", "HW ID: []", "User Abort!"));
+    } else {
+      EXPECT_THAT(rig.panel.log, ElementsAre("Power ON DB Device [ESC to Abort]", "User Abort!"));
+    }
+    EXPECT_EQ(rig.port.reads.size(), 3u);
+    EXPECT_FALSE(rig.panel.abort);
+    EXPECT_FALSE(rig.port.is_open());
+    EXPECT_TRUE(rig.panel.controls_enabled);
+    EXPECT_THAT(rig.port.writes, IsEmpty());
+  }
+}
+
+TEST(BootCheck, EscPressedBeforeTheCheckDoesNotAbortIt) {
+  Rig rig;
+  rig.script_good_flash_box();
+  rig.panel.abort = true;  // pressed while idle
+
+  EXPECT_EQ(rig.run(), boot::Outcome::success);
+  EXPECT_EQ(rig.panel.log.back(), "-No Need For JTAG !");
+}
+
+TEST(BootCheck, EscAfterTheBannerHasNoEffectOnFlashMode) {
+  Rig rig;
+  rig.script_good_flash_box();
+  rig.port.after_write = [&](std::size_t n) {
+    if (n == 0) rig.panel.abort = true;  // right after "dream"
+  };
+
+  EXPECT_EQ(rig.run(), boot::Outcome::success);
+  EXPECT_EQ(rig.panel.log.back(), "-No Need For JTAG !");
+}
+
+TEST(BootCheck, AbortLeftFromAnEarlierCheckIsClearedAtTheStart) {
+  Rig rig;
+  rig.script_good_flash_box();
+  rig.port.after_write = [&](std::size_t n) {
+    if (n == 0) rig.panel.abort = true;
+  };
+  ASSERT_EQ(rig.run(), boot::Outcome::success);
+
+  rig.port.after_write = nullptr;
+  rig.script_good_flash_box();
+  EXPECT_EQ(rig.run(), boot::Outcome::success);
+  EXPECT_EQ(rig.panel.log.back(), "-No Need For JTAG !");
+}
+
+// The window closes after the banner: the check stops before its next write.
+struct CloseCase {
+  std::string_view name;
+  boot::Mode mode;
+  std::size_t close_after_write;  // 0-based index of the write after which the user closes
+  std::size_t writes;             // writes that went out in all
+  std::string last_line_before_abort;
+};
+
+class WindowClosed : public ::testing::TestWithParam<CloseCase> {};
+
+TEST_P(WindowClosed, StopsBeforeTheNextWriteAsUserAbort) {
+  const CloseCase& c = GetParam();
+  Rig rig;
+  rig.panel.mode = c.mode;
+  rig.script_good_flash_box();
+  if (c.mode == boot::Mode::test) rig.port.arrivals = {banner_a(), bytes_of("console\r\n")};
+  rig.port.after_write = [&](std::size_t n) {
+    if (n == c.close_after_write) rig.panel.close = true;
+  };
+
+  EXPECT_EQ(rig.run(), boot::Outcome::aborted);
+  EXPECT_EQ(rig.port.writes.size(), c.writes);
+  ASSERT_GE(rig.panel.log.size(), 2u);
+  EXPECT_EQ(rig.panel.log[rig.panel.log.size() - 2], c.last_line_before_abort);
+  EXPECT_EQ(rig.panel.log.back(), "User Abort!");
+  EXPECT_FALSE(rig.port.is_open());
+  EXPECT_TRUE(rig.panel.controls_enabled);
+  EXPECT_FALSE(rig.panel.save_log_visible);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AfterTheBanner, WindowClosed,
+    ::testing::Values(
+        CloseCase{"BeforeStartCommand", boot::Mode::flash, 0, 1, "Dreambox Detected...Ok!"},
+        CloseCase{"BeforeUpload", boot::Mode::flash, 1, 2,
+                  "Data1: [6C6F6164696E6720696E7374722E2066696C65]"},
+        CloseCase{"BeforeSpeedFrame", boot::Mode::flash, 44, 45, "Sending Flash Loader..."},
+        CloseCase{"BeforeStatusFrame", boot::Mode::flash, 45, 46, "Settings Baudrate Ok!!"},
+        CloseCase{"TestModeBeforeSingleReturn", boot::Mode::test, 0, 1, "console\r\n"}),
+    CaseName{});
+
+TEST(BootCheck, WindowClosedDuringTheBannerWatchEndsIt) {
+  Rig rig;
+  rig.panel.on_messages = [&](int n) {
+    if (n == 1) rig.panel.close = true;  // the front end may not set the abort flag too
+  };
+
+  EXPECT_EQ(rig.run(), boot::Outcome::aborted);
+  EXPECT_EQ(rig.port.reads.size(), 2u);
+  EXPECT_THAT(rig.panel.log,
+              ElementsAre("Power ON DB Device [ESC to Abort]", "HW ID: []", "User Abort!"));
+  EXPECT_THAT(rig.port.writes, IsEmpty());
+  EXPECT_FALSE(rig.port.is_open());
+}
+
+// The adapter is pulled out mid-check: the serial error's text reaches the user, the port is
+// given back and the controls work again.
+struct DeviceLostCase {
+  std::string_view name;
+  boot::Mode mode;
+  std::optional<std::size_t> read, write;
+  bool close_fails_too;
+  std::string message;
+};
+
+class DeviceLost : public ::testing::TestWithParam<DeviceLostCase> {};
+
+TEST_P(DeviceLost, ReportsTheErrorAndReleasesThePort) {
+  const DeviceLostCase& c = GetParam();
+  Rig rig;
+  rig.panel.mode = c.mode;
+  rig.script_good_flash_box();
+  rig.port.fail_read_at = c.read;
+  rig.port.fail_write_at = c.write;
+  rig.port.fail_close = c.close_fails_too;
+
+  EXPECT_EQ(rig.run(), boot::Outcome::device_error);
+  EXPECT_THAT(rig.panel.errors, ElementsAre(c.message));
+  EXPECT_FALSE(rig.port.is_open());
+  EXPECT_GE(rig.port.closes, 1);
+  EXPECT_TRUE(rig.panel.controls_enabled);
+  EXPECT_FALSE(rig.panel.save_log_visible);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ReadOrWrite, DeviceLost,
+    ::testing::Values(
+        DeviceLostCase{
+            "BannerRead", boot::Mode::flash, 0, {}, false, "ttyTEST0: read failed (scripted)"},
+        DeviceLostCase{
+            "GreetingWrite", boot::Mode::flash, {}, 0, false, "ttyTEST0: write failed (scripted)"},
+        DeviceLostCase{
+            "UploadWrite", boot::Mode::flash, {}, 20, false, "ttyTEST0: write failed (scripted)"},
+        DeviceLostCase{
+            "StatusRead", boot::Mode::flash, 5, {}, false, "ttyTEST0: read failed (scripted)"},
+        DeviceLostCase{
+            "CloseFailsToo", boot::Mode::flash, 2, {}, true, "ttyTEST0: read failed (scripted)"},
+        DeviceLostCase{
+            "TestModeBurst", boot::Mode::test, {}, 0, false, "ttyTEST0: write failed (scripted)"}),
+    CaseName{});
+
+TEST(BootCheck, WithoutAModeNothingIsOpened) {
+  Rig rig;
+  rig.panel.mode = boot::Mode::none;
+
+  EXPECT_EQ(rig.run(), boot::Outcome::aborted);
+  EXPECT_EQ(rig.port.opens, 0);
+  EXPECT_THAT(rig.panel.errors, ElementsAre("No mode chosen: pick Flash Mode or Test Mode"));
+  EXPECT_TRUE(rig.panel.controls_enabled);
+}
+
+}  // namespace
+}  // namespace boot_test

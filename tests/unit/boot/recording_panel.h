@@ -1,0 +1,68 @@
+#pragma once
+// A panel that records every call in the shared trace and keeps the state a window would.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "boot/clock.h"
+#include "boot/panel.h"
+#include "trace.h"
+
+namespace boot_test {
+
+class RecordingPanel final : public boot::Panel {
+ public:
+  explicit RecordingPanel(Trace& trace) : trace_(trace) {}
+
+  // The window's state, as a test sets it up.
+  std::string port_name = "ttyTEST0";
+  boot::Mode mode = boot::Mode::flash;
+  bool abort = false;
+  bool close = false;
+  // Called each time the window gets to process its messages, with the 0-based count:
+  // where a user's Esc or close would be noticed.
+  std::function<void(int)> on_messages;
+
+  // What the window shows.
+  std::vector<std::string> log;  // lines since the last clear
+  std::vector<int> progress;     // every value the gauge was set to
+  bool controls_enabled = true;
+  bool save_log_visible = false;
+  std::vector<std::string> errors;
+  int port_list_rebuilds = 0;
+
+  void clear_log() override;
+  void append_log_line(std::string_view text) override;
+  void set_progress(int percent) override;
+  void disable_control_set() override;
+  void enable_control_set() override;
+  void set_save_log_visible(bool visible) override;
+  void process_pending_messages() override;
+  bool abort_flag() const override { return abort; }
+  void set_abort_flag(bool set) override;
+  bool close_requested() const override { return close; }
+  std::string selected_port() const override { return port_name; }
+  boot::Mode selected_mode() const override { return mode; }
+  void rebuild_port_list() override;
+  void report_error(std::string_view message) override;
+
+ private:
+  Trace& trace_;
+  int messages_processed_ = 0;
+};
+
+class FakeClock final : public boot::Clock {
+ public:
+  explicit FakeClock(Trace& trace) : trace_(trace) {}
+  std::vector<long> sleeps_ms;
+  void sleep_for(std::chrono::milliseconds duration) override {
+    trace_.add("clock.sleep " + std::to_string(duration.count()));
+    sleeps_ms.push_back(static_cast<long>(duration.count()));
+  }
+
+ private:
+  Trace& trace_;
+};
+
+}  // namespace boot_test
