@@ -1,0 +1,169 @@
+#pragma once
+// The main window, TForm1, and its one instance Form1.
+
+#include <QByteArray>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/error_box.h"
+#include "boot/boot_check.h"
+#include "boot/clock.h"
+#include "resources/loader_image.h"
+#include "serial/port.h"
+#include "serial/port_scan.h"
+
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace app {
+class LinkLabel;
+class StatusLamp;
+class TitleBar;
+class WindowPanel;
+}  // namespace app
+
+// What the window is built with. The program takes the defaults; the tests and the demo put
+// their own parts in.
+struct WindowSetup {
+  std::unique_ptr<serial::Port> port;  // ComPort1; a serial::SerialPort when empty
+  std::unique_ptr<boot::Clock> clock;  // boot::SystemClock when empty
+  boot::LoaderImage loader_image = resources::find_rcdata("dmboot");
+  // A scan tries the platform's port names, then the extra names (the demo box).
+  std::function<std::vector<std::string>()> platform_port_candidates = serial::port_candidates;
+  std::vector<std::string> extra_port_names;
+  // Where the program lives; the help page is found from there. Empty: the program's folder.
+  QString program_dir;
+  // The desktop's "open" action; QDesktopServices::openUrl when empty.
+  std::function<bool(const QUrl&)> open_url;
+  // The default error box; a modal message box over the window when empty.
+  app::ErrorBox error_box;
+};
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TForm1(WindowSetup setup = {}, QWidget* parent = nullptr);
+  ~TForm1() override;
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // The controls, under their names on the window. The first five are the control set.
+  QPushButton* spSkinButton1;  // "Detect DM >>"
+  QComboBox* spSkinComboBox1;  // the port list
+  QPushButton* spSkinButton2;  // "Detect Port"
+  QRadioButton* flsmode;       // "Flash Mode"
+  QRadioButton* testmode;      // "Test Mode"
+  QGroupBox* spSkinGroupBox1;  // "Main Interface:"
+  app::LinkLabel* spSkinLinkLabel1;
+  QPushButton* spSkinButton3;  // "Save Log"
+  app::StatusLamp* ComLed2;    // green: the port is open
+  app::StatusLamp* ComLed1;    // red: received bytes wait unread
+  QPlainTextEdit* Memo1;       // the log
+  QProgressBar* PP;            // the upload gauge
+
+  // The program's one serial port.
+  serial::Port& ComPort1() { return *port_; }
+
+  // The handlers.
+  void FormCreate();
+  void FormKeyDown(int key);
+  void flsmodeClick();
+  void testmodeClick();
+  void spSkinButton1Click();
+  void spSkinButton2Click();
+  void spSkinButton3Click();
+  void spSkinLinkLabel1Click();
+  void FormClose();
+
+  // The control set, in its order.
+  std::vector<QWidget*> control_set() const;
+  void disable_control_set();
+  void enable_control_set();
+
+  // The log: lines added by the dialogue plus whatever the user typed, as bytes.
+  void clear_log();
+  void add_log_line(std::string_view text);
+  QByteArray log_bytes() const;
+  // A hint shown in the empty log pane; it is not part of the log.
+  void set_log_hint(const QString& hint);
+
+  // Clear the port list, scan, drop the list down ("Detect Port"). A call while a scan runs
+  // does nothing.
+  void rebuild_port_list();
+
+  // The default error box, with its title and text rules.
+  void show_error(const QString& message);
+
+  bool abort_flag() const { return abort_flag_; }
+  void set_abort_flag(bool set) { abort_flag_ = set; }
+  bool close_requested() const { return close_requested_; }
+  bool boot_check_running() const { return boot_check_running_; }
+  // How the last boot check ended; empty before the first.
+  std::optional<boot::Outcome> last_outcome() const { return last_outcome_; }
+
+  // Rolled up to the title bar, or back.
+  void toggle_roll_up();
+  bool rolled_up() const { return rolled_up_; }
+  app::TitleBar* title_bar() const { return title_bar_; }
+  QWidget* client_area() const { return client_area_; }
+  QUrl help_url() const { return help_url_; }
+
+  // Lamps follow the port: ComLed2 while open, ComLed1 while bytes wait unread.
+  void update_lamps();
+
+ signals:
+  // The gauge moved; emitted at once, even while the window processes no messages.
+  void progress_shown(int percent);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  friend class app::WindowPanel;
+
+  void build_controls();
+  void connect_handlers();
+  void show_progress(int percent);
+  // Runs a handler; an error escaping it goes to the default error box.
+  void run_guarded(const std::function<void()>& handler);
+
+  std::unique_ptr<serial::Port> port_;
+  std::unique_ptr<boot::Clock> clock_;
+  boot::LoaderImage loader_image_;
+  std::function<std::vector<std::string>()> platform_port_candidates_;
+  std::vector<std::string> extra_port_names_;
+  std::function<bool(const QUrl&)> open_url_;
+  app::ErrorBox error_box_;
+  std::unique_ptr<app::WindowPanel> panel_;
+
+  app::TitleBar* title_bar_;
+  QWidget* client_area_;
+  QButtonGroup* mode_group_;
+  QTimer lamp_timer_;
+  QUrl help_url_;
+
+  bool abort_flag_ = false;
+  QString temp_dir_;
+  bool scan_running_ = false;
+  bool boot_check_running_ = false;
+  bool close_requested_ = false;
+  bool rolled_up_ = false;
+  std::optional<boot::Outcome> last_outcome_;
+};
+
+// The program's one window.
+extern TForm1* Form1;

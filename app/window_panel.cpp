@@ -1,0 +1,72 @@
+#include "app/window_panel.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/Unit1.h"
+
+namespace app {
+
+void WindowPanel::clear_log() {
+  form_.clear_log();
+}
+
+void WindowPanel::append_log_line(std::string_view text) {
+  form_.add_log_line(text);
+}
+
+void WindowPanel::set_progress(int percent) {
+  form_.show_progress(percent);
+}
+
+void WindowPanel::disable_control_set() {
+  form_.disable_control_set();
+}
+
+void WindowPanel::enable_control_set() {
+  form_.enable_control_set();
+}
+
+void WindowPanel::set_save_log_visible(bool visible) {
+  form_.spSkinButton3->setVisible(visible);
+}
+
+void WindowPanel::process_pending_messages() {
+  form_.update_lamps();
+  QCoreApplication::processEvents();
+}
+
+bool WindowPanel::abort_flag() const {
+  return form_.abort_flag();
+}
+
+void WindowPanel::set_abort_flag(bool set) {
+  form_.set_abort_flag(set);
+}
+
+bool WindowPanel::close_requested() const {
+  return form_.close_requested();
+}
+
+std::string WindowPanel::selected_port() const {
+  if (form_.spSkinComboBox1->currentIndex() < 0) return {};
+  return form_.spSkinComboBox1->currentText().toStdString();
+}
+
+boot::Mode WindowPanel::selected_mode() const {
+  if (form_.flsmode->isChecked()) return boot::Mode::flash;
+  if (form_.testmode->isChecked()) return boot::Mode::test;
+  return boot::Mode::none;
+}
+
+void WindowPanel::rebuild_port_list() {
+  form_.rebuild_port_list();
+}
+
+void WindowPanel::report_error(std::string_view message) {
+  form_.show_error(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+}
+
+}  // namespace app
