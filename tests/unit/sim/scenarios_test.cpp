@@ -1,0 +1,178 @@
+// Each fault scenario, driven the way the tool drives a box, showing what sets it apart.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <functional>
+#include <map>
+
+#include "sim/simulated_box.h"
+#include "tests/unit/sim/box_session.h"
+#include "tests/unit/sim/test_image.h"
+
+namespace {
+
+using namespace sim_test;
+using sim::Chunk;
+using sim::Stage;
+
+bool starts_with(const Bytes& bytes, const Bytes& prefix) {
+  return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
+}
+
+const std::string speed_reply = "setting baudrate to 115200...\r\n";
+
+using Check = std::function<void(BoxSession&)>;
+
+const std::map<std::string, Check>& checks() {
+  static const std::map<std::string, Check> table = {
+      {"good",
+       [](BoxSession& s) {
+         ASSERT_NO_FATAL_FAILURE(s.reach_loader());
+         EXPECT_EQ(text_of(s.exchange(speed_frame, speed_reply.size())), speed_reply);
+         EXPECT_EQ(text_of(s.exchange(status_frame, status_reply.size())), status_reply);
+       }},
+      {"form-b",
+       [](BoxSession& s) {
+         const Bytes banner = s.power_on_and_read_banner();
+         ASSERT_EQ(banner.size(), banner_form_a.size());
+         EXPECT_EQ(banner[0], 0xF0);
+         EXPECT_TRUE(std::equal(banner.begin() + 1, banner.end(), banner_form_a.begin() + 1));
+       }},
+      {"silent",
+       [](BoxSession& s) {
+         s.box.power_on();
+         ASSERT_TRUE(s.box.wait_for(Stage::powered_on, reply_wait));
+         s.client.write("dream\r");
+         EXPECT_TRUE(s.client.read(1, silence_wait).empty());
+         EXPECT_FALSE(s.box.record().reached(Stage::banner_sent));
+       }},
+      {"reply-crlf",
+       [](BoxSession& s) {
+         ASSERT_EQ(s.power_on_and_read_banner(), banner_form_a);
+         EXPECT_EQ(s.greet(), Bytes({'o', 'k', 0x0D, 0x0A}));
+       }},
+      {"reply-extra",
+       [](BoxSession& s) {
+         ASSERT_EQ(s.power_on_and_read_banner(), banner_form_a);
+         EXPECT_EQ(s.greet(), greeting_reply);
+         // The extra bytes stand in front of the start reply.
+         const Bytes after = s.start();
+         EXPECT_NE(after, bytes_of(start_reply));
+         EXPECT_FALSE(starts_with(after, bytes_of("loading")));
+       }},
+      {"no-start-reply",
+       [](BoxSession& s) {
+         ASSERT_EQ(s.power_on_and_read_banner(), banner_form_a);
+         ASSERT_EQ(s.greet(), greeting_reply);
+         s.client.write(start_command);
+         EXPECT_TRUE(s.client.read(1, silence_wait).empty());
+         EXPECT_FALSE(s.box.record().reached(Stage::start_answered));
+       }},
+      {"start-reply-lineend",
+       [](BoxSession& s) {
+         ASSERT_EQ(s.power_on_and_read_banner(), banner_form_a);
+         ASSERT_EQ(s.greet(), greeting_reply);
+         EXPECT_EQ(s.start(), bytes_of(start_reply));
+         EXPECT_EQ(s.client.read(2, reply_wait), Bytes({0x0D, 0x0A}));
+       }},
+      {"bad-speed-reply",
+       [](BoxSession& s) {
+         ASSERT_NO_FATAL_FAILURE(s.reach_loader());
+         s.client.write(speed_frame);
+         const Bytes reply = s.client.read_until_quiet(milliseconds(100));
+         EXPECT_FALSE(reply.empty());
+         EXPECT_FALSE(contains(reply, "setting baudrate to 115200"));
+         EXPECT_EQ(text_of(s.exchange(status_frame, status_reply.size())), status_reply);
+       }},
+      {"no-status",
+       [](BoxSession& s) {
+         ASSERT_NO_FATAL_FAILURE(s.reach_loader());
+         EXPECT_EQ(text_of(s.exchange(speed_frame, speed_reply.size())), speed_reply);
+         s.client.write(status_frame);
+         EXPECT_TRUE(s.client.read(1, silence_wait).empty());
+         EXPECT_TRUE(s.box.record().frames.back().valid);
+       }},
+      {"noise-before-banner",
+       [](BoxSession& s) {
+         s.box.power_on();
+         const Bytes first = s.client.read(banner_form_a.size(), reply_wait);
+         EXPECT_NE(first, banner_form_a);
+         EXPECT_TRUE(contains(first, "Dream"));  // the tool's banner watch still sees it
+         const Bytes all = s.box.record().bytes(Chunk::Direction::sent);
+         ASSERT_GT(all.size(), banner_form_a.size());
+         EXPECT_TRUE(std::equal(banner_form_a.begin(), banner_form_a.end(),
+                                all.end() - static_cast<long>(banner_form_a.size())));
+       }},
+      {"split-banner",
+       [](BoxSession& s) {
+         s.box.power_on();
+         // A 50 ms read sees only the first piece, which ends inside "Dream".
+         EXPECT_EQ(text_of(s.client.read(banner_form_a.size(), milliseconds(50))),
+                   text_of(Bytes(banner_form_a.begin(), banner_form_a.begin() + 5)));
+         EXPECT_EQ(s.client.read(13, reply_wait),
+                   Bytes(banner_form_a.begin() + 5, banner_form_a.end()));
+         const auto sent = s.box.record().chunks;
+         ASSERT_EQ(sent.size(), 2u);
+         EXPECT_GE(sent[1].at - sent[0].at, milliseconds(150));
+         // Sent once, not again.
+         EXPECT_TRUE(s.client.read(1, silence_wait).empty());
+       }},
+      {"unplug-during-upload",
+       [](BoxSession& s) {
+         ASSERT_EQ(s.power_on_and_read_banner(), banner_form_a);
+         ASSERT_EQ(s.greet(), greeting_reply);
+         ASSERT_EQ(s.start(), bytes_of(start_reply));
+         s.upload(valid_image(s.options.image_size));  // may fail part-way: the line goes
+         ASSERT_TRUE(s.box.wait_for(Stage::unplugged, reply_wait));
+         EXPECT_TRUE(s.client.line_gone(reply_wait));
+         EXPECT_FALSE(s.client.write(status_frame));
+         const sim::Record record = s.box.record();
+         EXPECT_GE(record.image.size(), s.options.image_size / 2);
+         EXPECT_LT(record.image.size(), s.options.image_size);
+         EXPECT_FALSE(record.reached(Stage::image_received));
+         struct stat info {};
+         EXPECT_NE(stat(s.box.slave_path().c_str(), &info), 0);
+       }},
+      {"flood",
+       [](BoxSession& s) {
+         ASSERT_EQ(s.power_on_and_read_banner(), banner_form_a);
+         EXPECT_NE(s.greet(), greeting_reply);
+         // The reply is there, but only behind a wall of garbage.
+         ASSERT_TRUE(s.box.wait_for(Stage::greeting_answered, reply_wait));
+         const Bytes rest = s.client.read_until_quiet(milliseconds(100));
+         EXPECT_GT(rest.size(), 1000u);
+         EXPECT_TRUE(std::equal(greeting_reply.begin(), greeting_reply.end(),
+                                rest.end() - static_cast<long>(greeting_reply.size())));
+       }},
+      {"slow-ok",
+       [](BoxSession& s) {
+         ASSERT_EQ(s.power_on_and_read_banner(), banner_form_a);
+         s.client.write("dream");
+         // The tool's 1.5 s read would come back empty ...
+         EXPECT_TRUE(s.client.read(4, milliseconds(1500)).empty());
+         // ... the reply comes later.
+         EXPECT_EQ(s.client.read(4, milliseconds(3000)), greeting_reply);
+       }},
+  };
+  return table;
+}
+
+TEST(Scenarios, EachShowsItsFault) {
+  for (const sim::ScenarioInfo& info : sim::scenarios()) {
+    SCOPED_TRACE(std::string(info.name));
+    EXPECT_FALSE(info.description.empty());
+    const auto check = checks().find(std::string(info.name));
+    if (check == checks().end()) {
+      ADD_FAILURE() << "no check for scenario " << info.name;
+      continue;
+    }
+    BoxSession session(quick_options(std::string(info.name)));
+    check->second(session);
+  }
+  for (const auto& [name, check] : checks()) {
+    EXPECT_TRUE(sim::is_scenario(name)) << name << " is checked but not in the table";
+  }
+}
+
+}  // namespace
