@@ -26,15 +26,14 @@ void upload_loader(Dialogue& d, serial::ByteView image) {
   add_line(d.panel, sending_flash_loader_line);
   const auto total = static_cast<std::uint32_t>(image.size());
   std::size_t taken = 0;
-  std::size_t piece_size = 0;
-  do {
+  for (;;) {
     const serial::ByteView piece =
         image.subspan(taken, std::min(upload_piece_size, image.size() - taken));
     d.port.write(piece);
-    piece_size = piece.size();
-    taken += piece_size;
+    taken += piece.size();
     show_progress(d.panel, static_cast<std::uint32_t>(taken), total);
-  } while (piece_size == upload_piece_size && taken < image.size());
+    if (piece.size() < upload_piece_size || taken >= image.size()) break;
+  }
 }
 
 }  // namespace
@@ -44,7 +43,7 @@ bool flash_handshake(Dialogue& d) {
   add_labelled_hex_line(d.panel, hw_id_label, banner.received_piece);
   if (!leave_banner_watch(d)) return false;
 
-  // 1-3: greet the boot ROM; it answers "ok" LF CR.
+  // Greet the boot ROM; it answers "ok" LF CR.
   if (!window_still_open(d)) return false;
   d.port.write(greeting);
   if (!std::ranges::equal(d.port.read(greeting_reply.size()), greeting_reply)) {
@@ -53,7 +52,7 @@ bool flash_handshake(Dialogue& d) {
   }
   log_status_message(d.panel, StatusMessage::dreambox_detected);
 
-  // 4-6: the start command; the boot ROM gets ready for the loader.
+  // The start command; the boot ROM gets ready for the loader.
   if (!window_still_open(d)) return false;
   d.port.write(start_command);
   const serial::Bytes start_answer = d.port.read(start_reply.size());
@@ -63,36 +62,36 @@ bool flash_handshake(Dialogue& d) {
     return stop(d, Outcome::wrong_answer);
   }
 
-  // 7: give the boot ROM time to prepare.
+  // Give the boot ROM time to prepare.
   d.clock.sleep_for(1650ms);
   d.panel.process_pending_messages();
   return true;
 }
 
 bool flash_upload_and_check(Dialogue& d, LoaderImage loader_image) {
-  // 1: the loader, piece by piece.
+  // The loader, piece by piece.
   if (!window_still_open(d)) return false;
   if (loader_image) upload_loader(d, *loader_image);
 
-  // 2: let the loader start, and drop whatever the boot ROM said meanwhile.
+  // Let the loader start, and drop whatever the boot ROM said meanwhile.
   d.panel.process_pending_messages();
   d.clock.sleep_for(800ms);
   d.port.read(100);
   d.clock.sleep_for(700ms);
 
-  // 3: the speed frame; its answer only adds a line.
+  // The speed frame; its answer only adds a line.
   if (!window_still_open(d)) return false;
   d.port.write(speed_frame());
   if (contains(d.port.read(30), speed_reply_mark)) add_line(d.panel, settings_baudrate_ok_line);
 
-  // 4-5: the status frame decides.
+  // The status frame decides.
   if (!window_still_open(d)) return false;
   d.port.write(status_frame());
   const serial::Bytes status_answer = d.port.read(80);
   add_labelled_hex_line(d.panel, data2_label, status_answer);
   if (!contains(status_answer, status_reply_mark)) return stop(d, Outcome::wrong_answer);
 
-  // 6-8: a good boot.
+  // A good boot.
   add_line(d.panel, boot_success_line);
   add_line(d.panel, flash_chip_good_line);
   add_line(d.panel, alive_line);

@@ -10,21 +10,21 @@ namespace boot {
 using std::chrono_literals::operator""ms;
 
 bool test_capture(Dialogue& d) {
-  // 1-3: the banner, without a hardware-identity line in this mode.
+  // The banner, without a hardware-identity line in this mode.
   watch_for_banner(d.panel, d.port);
   if (!leave_banner_watch(d)) return false;
 
-  // 4: wake the console; what it prints goes to the log as it came, line breaks and all.
+  // Wake the console; what it prints goes to the log as it came, line breaks and all.
   if (!window_still_open(d)) return false;
   d.port.write(wake_up_burst);
   add_line(d.panel, d.port.read(60));
 
-  // 5: one more return, one more answer.
+  // One more return, one more answer.
   if (!window_still_open(d)) return false;
   d.port.write(single_return);
   add_line(d.panel, d.port.read(40));
 
-  // 6-7: done; the port stays open.
+  // Done; the port stays open.
   d.clock.sleep_for(1650ms);
   d.panel.process_pending_messages();
   d.panel.enable_control_set();
