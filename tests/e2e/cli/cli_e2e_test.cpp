@@ -1,0 +1,245 @@
+// pellora-cli as a user or a script runs it: the built program, its stdout, stderr and exit
+// status, against the simulated box behind --demo.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "child_process.h"
+
+namespace e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::HasSubstr;
+using testing::MatchesRegex;
+
+const std::string cli = PELLORA_CLI_PATH;
+
+std::vector<std::string> command(std::initializer_list<std::string> args) {
+  std::vector<std::string> all = {cli};
+  all.insert(all.end(), args);
+  return all;
+}
+
+std::string joined(const std::vector<std::string>& lines, std::string_view line_end) {
+  std::string text;
+  for (const auto& line : lines) text += line + std::string(line_end);
+  return text;
+}
+
+const std::string power_on = "Power ON DB Device [ESC to Abort]";
+const std::string hw_id_a = "HW ID: [E00D447265616D626F782044004D3530300D]";
+const std::string detected = "Dreambox Detected...Ok!";
+const std::string data1 = "Data1: [6C6F6164696E6720696E7374722E2066696C65]";
+const std::string sending = "Sending Flash Loader...";
+const std::vector<std::string> flash_success = {
+    power_on,
+    hw_id_a,
+    detected,
+    data1,
+    sending,
+    "Settings Baudrate Ok!!",
+    // LF, then "client: ok, i'm now attached to a server. waiting for further commands." CR LF
+    "Data2: [0A636C69656E743A206F6B2C2069276D206E6F7720617474616368656420746F2061207365727665722E"
+    "2077616974696E6720666F72206675727468657220636F6D6D616E64732E0D0A]",
+    "Boot Success!",
+    "-Flash Chip Status Good !",
+    "-Boot Success & Alive !",
+    "-No Need For JTAG !",
+};
+const std::vector<std::string> wrong_greeting_reply = {power_on, hw_id_a, "Wrong Boot Response!"};
+
+struct Run {
+  std::string name;
+  std::vector<std::string> args;
+  testing::Matcher<const std::string&> out;
+  int status;
+  testing::Matcher<const std::string&> err;
+};
+
+void PrintTo(const Run& run, std::ostream* os) {
+  *os << run.name;
+}
+
+class ProgramRun : public testing::TestWithParam<Run> {};
+
+TEST_P(ProgramRun, PrintsTheLogOnStdoutAndEndsWithItsStatus) {
+  const Finished done = run(GetParam().args, 60s);
+  EXPECT_EQ(done.status, GetParam().status) << done.err;
+  EXPECT_THAT(done.out, GetParam().out);
+  EXPECT_THAT(done.err, GetParam().err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Demo, ProgramRun,
+    testing::Values(
+        Run{"flash_good", command({"--demo", "--mode", "flash"}), joined(flash_success, "\n"), 0,
+            HasSubstr("demo: simulated DM500 on /dev/pts/")},
+        Run{"flash_reply_crlf", command({"--demo=reply-crlf", "--mode", "flash"}),
+            joined(wrong_greeting_reply, "\n"), 1, HasSubstr("did not answer as expected")},
+        Run{"flash_unplug_during_upload",
+            command({"--demo=unplug-during-upload", "--mode", "flash"}),
+            joined({power_on, hw_id_a, detected, data1, sending}, "\n"), 4,
+            MatchesRegex(".*error: /dev/pts/[0-9]+: (Write|Read)File function failed.*")},
+        Run{"test_good", command({"--demo", "--mode", "test"}),
+            testing::StartsWith(power_on + "\n"), 0, HasSubstr("console output is in the log")},
+        Run{"missing_port", command({"--port", "/dev/ttyUSB-none-such", "--mode", "test"}),
+            "Failed Open Com Port!\n", 3,
+            MatchesRegex(".*ports found: .*\nerror: /dev/ttyUSB-none-such: .*no such device.*")}),
+    [](const testing::TestParamInfo<Run>& p) { return p.param.name; });
+
+TEST(CommandLine, UsageErrorsSayWhatIsWrongAndEndWithStatus2) {
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {command({"--demo"}), "no mode given"},
+      {command({"--mode", "flash"}), "no port given"},
+      {command({"--demo", "--mode", "jtag"}), "unknown mode 'jtag'"},
+      {command({"--demo", "--mode", "flash", "--bogus"}), "unknown option '--bogus'"},
+      {command({"--demo=fried", "--mode", "flash"}),
+       "unknown scenario 'fried'; the scenarios are: good, "},
+      {command({"--demo", "--port", "/dev/ttyS0", "--mode", "flash"}),
+       "--port and --demo cannot be used together"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    const Finished done = run(c.args, 20s);
+    EXPECT_EQ(done.status, 2);
+    EXPECT_EQ(done.out, "");
+    EXPECT_THAT(done.err, HasSubstr("pellora-cli: " + c.message));
+    EXPECT_THAT(done.err, HasSubstr("--help"));
+  }
+}
+
+class LogOption : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/pellora-cli-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  static std::string contents(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(LogOption, WritesEveryLineWithCrLfWhateverTheOutcome) {
+  const auto path = dir_ / "Log.log";
+  std::ofstream(path) << "an older log\n";
+  const Finished done =
+      run(command({"--demo=reply-crlf", "--mode", "flash", "--log", path.string()}), 60s);
+  EXPECT_EQ(done.status, 1) << done.err;
+  EXPECT_EQ(contents(path), joined(wrong_greeting_reply, "\r\n"));
+}
+
+TEST_F(LogOption, AFileThatCannotBeWrittenTurnsASuccessIntoStatus5) {
+  const auto path = dir_ / "no-such-folder" / "Log.log";
+  const Finished done = run(command({"--demo", "--mode", "test", "--log", path.string()}), 60s);
+  EXPECT_EQ(done.status, 5);
+  EXPECT_THAT(done.out, testing::StartsWith(power_on + "\n"));
+  EXPECT_THAT(done.err, HasSubstr("cannot write the log to \"" + path.string() + "\": "));
+}
+
+TEST(ListPorts, ShowsTheDemoBoxBesideTheRealPorts) {
+  const Finished done = run(command({"--list-ports", "--demo"}), 60s);
+  EXPECT_EQ(done.status, 0) << done.err;
+  EXPECT_THAT(done.out, MatchesRegex("(/dev/tty[^\n]*\n)*/dev/pts/[0-9]+\n(/dev/tty[^\n]*\n)*"));
+}
+
+TEST(Interrupts, SigtermDuringTheBannerWaitAbortsTheCheck) {
+  ChildProcess child(command({"--demo=silent", "--mode", "flash"}));
+  ASSERT_TRUE(child.wait_for_output(power_on, 20s));
+  std::this_thread::sleep_for(300ms);
+  child.send_signal(SIGTERM);
+  const Finished done = child.finish(20s);
+  EXPECT_EQ(done.status, 130);
+  EXPECT_EQ(done.out, joined({power_on, "HW ID: []", "User Abort!"}, "\n"));
+  EXPECT_THAT(done.err, HasSubstr("result: aborted"));
+}
+
+TEST(Interrupts, ASecondCtrlCEndsTheProgramAtOnce) {
+  // After the greeting the box keeps silent; the tool sits in its 1.5 s read for the reply.
+  ChildProcess child(command({"--demo=slow-ok", "--mode", "flash"}));
+  ASSERT_TRUE(child.wait_for_output("HW ID: [", 20s));
+  child.send_signal(SIGINT);
+  std::this_thread::sleep_for(50ms);
+  child.send_signal(SIGINT);
+  const Finished done = child.finish(20s);
+  EXPECT_EQ(done.status, 130);
+  // Ended inside the read: the dialogue never got to its next line.
+  EXPECT_EQ(done.out, joined({power_on, hw_id_a}, "\n"));
+}
+
+// A pseudo-terminal as the program's stdin, like a shell's terminal.
+class OnATerminal : public testing::Test {
+ protected:
+  void SetUp() override {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master_, 0);
+    ASSERT_EQ(grantpt(master_), 0);
+    ASSERT_EQ(unlockpt(master_), 0);
+    slave_path_ = ptsname(master_);
+    slave_ = open(slave_path_.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(slave_, 0);
+  }
+  void TearDown() override {
+    close(slave_);
+    close(master_);
+  }
+  void type(std::string_view keys) const {
+    ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+  }
+  bool line_editing_on() const {
+    termios settings{};
+    tcgetattr(slave_, &settings);
+    return (settings.c_lflag & ICANON) != 0 && (settings.c_lflag & ECHO) != 0;
+  }
+
+  int master_ = -1, slave_ = -1;
+  std::string slave_path_;
+};
+
+TEST_F(OnATerminal, EscAbortsTheWaitButAnArrowKeyDoesNot) {
+  ASSERT_TRUE(line_editing_on());
+  ChildProcess child(command({"--demo=silent", "--mode", "flash"}), slave_path_);
+  ASSERT_TRUE(child.wait_for_output(power_on, 20s));
+  EXPECT_FALSE(line_editing_on()) << "keys should arrive one by one, without echo";
+
+  type("\x1b[A");
+  EXPECT_FALSE(child.wait_for_output("User Abort!", 1s));
+  type("\x1b");
+  const Finished done = child.finish(20s);
+  EXPECT_EQ(done.status, 130);
+  EXPECT_EQ(done.out, joined({power_on, "HW ID: []", "User Abort!"}, "\n"));
+  EXPECT_TRUE(line_editing_on()) << "the terminal is given back as it was";
+}
+
+TEST_F(OnATerminal, CtrlCTwiceStillGivesTheTerminalBack) {
+  ChildProcess child(command({"--demo=silent", "--mode", "flash"}), slave_path_);
+  ASSERT_TRUE(child.wait_for_output(power_on, 20s));
+  type("\x03\x03");  // the terminal turns each into SIGINT for the program
+  const Finished done = child.finish(20s);
+  EXPECT_EQ(done.status, 130);
+  EXPECT_TRUE(line_editing_on());
+}
+
+}  // namespace
+}  // namespace e2e
