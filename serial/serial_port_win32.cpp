@@ -1,0 +1,186 @@
+// The Windows backend: a COM port through CreateFile and the comm API. Windows applies the
+// read rules itself (COMMTIMEOUTS has exactly their meaning), so a read is one ReadFile.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "serial/serial_device.h"
+#include "serial/serial_error.h"
+
+namespace serial {
+namespace {
+
+constexpr DWORD queue_size = 1024;
+constexpr DWORD write_timeout_per_byte_ms = 100;
+constexpr DWORD write_timeout_constant_ms = 1000;
+
+// The system's own wording for an error code, without the trailing line break.
+std::string system_reason(DWORD code) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
+      nullptr);
+  std::string reason = length > 0 && text != nullptr ? std::string(text, length) : std::string();
+  if (text != nullptr) LocalFree(text);
+  while (!reason.empty() &&
+         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+    reason.pop_back();
+  return reason.empty() ? "unknown error" : reason;
+}
+
+std::string code_suffix(DWORD code) {
+  return " (win error code: " + std::to_string(code) + ")";
+}
+
+// "<name>: <what>: <system's reason> (win error code: N)"
+[[noreturn]] void fail(const std::string& name, std::string_view what, DWORD code) {
+  throw SerialError(name + ": " + std::string(what) + ": " + system_reason(code) +
+                    code_suffix(code));
+}
+
+// Read and write failures keep the short texts the user knows from the original tool.
+[[noreturn]] void fail_transfer(const char* text, DWORD code) {
+  throw SerialError(std::string(text) + code_suffix(code));
+}
+
+// A pseudo-terminal behind a Wine COM port, and some USB adapters, have no modem lines.
+bool means_no_modem_lines(DWORD code) {
+  return code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION;
+}
+
+// "COM5" names the DOS device; CreateFile needs the device path, which also reaches COM10
+// and above.
+std::string device_path(const std::string& name) {
+  return name.starts_with("\\\\.\\") ? name : "\\\\.\\" + name;
+}
+
+class Win32Device final : public SerialDevice {
+ public:
+  Win32Device(std::string name, HANDLE handle) : name_(std::move(name)), handle_(handle) {}
+  ~Win32Device() override {
+    PurgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    CloseHandle(handle_);
+  }
+  Win32Device(const Win32Device&) = delete;
+  Win32Device& operator=(const Win32Device&) = delete;
+
+  void configure(const LineSettings& settings, const ReadTimeouts& timeouts) {
+    if (!SetupComm(handle_, queue_size, queue_size))
+      fail(name_, "cannot configure", GetLastError());
+    set_line_settings(settings);
+    set_timeouts(timeouts);
+  }
+
+  void set_line_settings(const LineSettings& settings) override {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handle_, &dcb)) fail(name_, "cannot read line settings", GetLastError());
+    dcb.BaudRate = settings.baud_rate;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = settings.stop_bits == StopBits::two ? TWOSTOPBITS : ONESTOPBIT;
+    // Raw binary: no parity check, no byte replaced or dropped, no flow control at all.
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    dcb.fTXContinueOnXoff = TRUE;
+    // Both lines stay asserted for as long as the port is open.
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    if (!SetCommState(handle_, &dcb)) fail(name_, "cannot set line settings", GetLastError());
+  }
+
+  void set_timeouts(const ReadTimeouts& timeouts) override {
+    COMMTIMEOUTS comm{};
+    comm.ReadIntervalTimeout = timeouts.ReadInterval;
+    comm.ReadTotalTimeoutConstant = timeouts.ReadTotalConstant;
+    comm.ReadTotalTimeoutMultiplier = timeouts.ReadTotalMultiplier;
+    comm.WriteTotalTimeoutMultiplier = write_timeout_per_byte_ms;
+    comm.WriteTotalTimeoutConstant = write_timeout_constant_ms;
+    if (!SetCommTimeouts(handle_, &comm)) fail(name_, "cannot set timeouts", GetLastError());
+  }
+
+  void set_dtr(bool on) override { escape(on ? SETDTR : CLRDTR, "cannot set DTR"); }
+  void set_rts(bool on) override { escape(on ? SETRTS : CLRRTS, "cannot set RTS"); }
+
+  void write(ByteView bytes) override {
+    while (!bytes.empty()) {
+      const auto piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), MAXDWORD));
+      DWORD written = 0;
+      if (!WriteFile(handle_, bytes.data(), piece, &written, nullptr))
+        fail_transfer(write_failed_text, GetLastError());
+      // Fewer bytes without an error: the write timeouts cut the transfer short.
+      if (written < piece) return;
+      bytes = bytes.subspan(written);
+    }
+  }
+
+  Bytes read(std::size_t count) override {
+    Bytes received(std::min<std::size_t>(count, MAXDWORD));
+    if (received.empty()) return received;
+    DWORD got = 0;
+    if (!ReadFile(handle_, received.data(), static_cast<DWORD>(received.size()), &got, nullptr))
+      fail_transfer(read_failed_text, GetLastError());
+    // An adapter pulled out can look like a read that timed out; asking the driver for the
+    // line's state tells the two apart.
+    if (got == 0 && !line_state()) fail_transfer(read_failed_text, GetLastError());
+    received.resize(got);
+    return received;
+  }
+
+  std::size_t bytes_waiting() const override {
+    const auto state = line_state();
+    return state ? state->cbInQue : 0;
+  }
+
+ private:
+  std::optional<COMSTAT> line_state() const {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(handle_, &errors, &stat)) return std::nullopt;
+    return stat;
+  }
+
+  void escape(DWORD function, std::string_view what) {
+    if (EscapeCommFunction(handle_, function)) return;
+    const DWORD code = GetLastError();
+    if (!means_no_modem_lines(code)) fail(name_, what, code);
+  }
+
+  std::string name_;
+  HANDLE handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> open_serial_device(const std::string& name,
+                                                 const LineSettings& settings,
+                                                 const ReadTimeouts& timeouts) {
+  const HANDLE handle = CreateFileA(device_path(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION)
+      fail(name, "cannot open: in use by another program", code);
+    fail(name, "cannot open", code);
+  }
+  // From here the device owns the handle, so a failed configuration closes it again.
+  auto device = std::make_unique<Win32Device>(name, handle);
+  device->configure(settings, timeouts);
+  return device;
+}
+
+}  // namespace serial
