@@ -53,7 +53,9 @@ class SimulatedBox {
   // Switches it off: it goes quiet and forgets where it was.
   void power_off();
 
-  // A copy of everything recorded so far; safe from any thread.
+  // A copy of everything recorded so far; safe from any thread. Bytes the box sends are
+  // recorded just after they were written, so the tool can hold them a moment before the
+  // record shows them: wait_for() the stage they carry before looking.
   Record record() const;
   // True as soon as the stage has been reached (also if it was before the call), false
   // when the timeout passes first.

@@ -99,6 +99,7 @@ const std::map<std::string, Check>& checks() {
          const Bytes first = s.client.read(banner_form_a.size(), reply_wait);
          EXPECT_NE(first, banner_form_a);
          EXPECT_TRUE(contains(first, "Dream"));  // the tool's banner watch still sees it
+         ASSERT_TRUE(s.box.wait_for(Stage::banner_sent, reply_wait));
          const Bytes all = s.box.record().bytes(Chunk::Direction::sent);
          ASSERT_GT(all.size(), banner_form_a.size());
          EXPECT_TRUE(std::equal(banner_form_a.begin(), banner_form_a.end(),
@@ -112,6 +113,7 @@ const std::map<std::string, Check>& checks() {
                    text_of(Bytes(banner_form_a.begin(), banner_form_a.begin() + 5)));
          EXPECT_EQ(s.client.read(13, reply_wait),
                    Bytes(banner_form_a.begin() + 5, banner_form_a.end()));
+         ASSERT_TRUE(s.box.wait_for(Stage::banner_sent, reply_wait));
          const auto sent = s.box.record().chunks;
          ASSERT_EQ(sent.size(), 2u);
          EXPECT_GE(sent[1].at - sent[0].at, milliseconds(150));

@@ -23,11 +23,11 @@ TEST(SimulatedBox, AnswersTheBootRomHandshake) {
   EXPECT_EQ(session.greet(), greeting_reply);
   EXPECT_EQ(session.start(), bytes_of(start_reply));
 
-  const sim::Record record = session.box.record();
   for (Stage stage :
        {Stage::powered_on, Stage::banner_sent, Stage::greeting_answered, Stage::start_answered}) {
-    EXPECT_TRUE(record.reached(stage)) << sim::stage_name(stage);
+    EXPECT_TRUE(session.box.wait_for(stage, reply_wait)) << sim::stage_name(stage);
   }
+  const sim::Record record = session.box.record();
   Bytes expected_received = bytes_of("dream");
   expected_received.insert(expected_received.end(), start_command.begin(), start_command.end());
   EXPECT_EQ(record.bytes(Chunk::Direction::received), expected_received);
@@ -66,8 +66,8 @@ TEST(SimulatedBox, RunsAValidImageAndAnswersBothFrames) {
   EXPECT_EQ(record.frames[0].payload, Bytes(speed_frame.begin() + 5, speed_frame.end() - 1));
   EXPECT_TRUE(record.frames[1].valid);
   EXPECT_EQ(record.frames[1].command, 0x04);
-  EXPECT_TRUE(record.reached(Stage::speed_answered));
-  EXPECT_TRUE(record.reached(Stage::status_answered));
+  EXPECT_TRUE(session.box.wait_for(Stage::speed_answered, reply_wait));
+  EXPECT_TRUE(session.box.wait_for(Stage::status_answered, reply_wait));
 }
 
 TEST(SimulatedBox, LoaderAnswersOnlySoundFrames) {
