@@ -1,14 +1,6 @@
 #include "cli/error_noting_port.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "serial/serial_error.h"
-
-#ifndef _WIN32
-#include <grp.h>
-#include <sys/stat.h>
-#endif
 
 namespace cli {
 
@@ -42,22 +34,6 @@ void ErrorNotingPort::set_dtr(bool on) {
 }
 void ErrorNotingPort::set_rts(bool on) {
   noting([&] { PortDecorator::set_rts(on); });
-}
-
-std::string open_failure_hint(const std::string& port, const std::string& error) {
-#ifdef _WIN32
-  (void)port;
-  (void)error;
-  return {};
-#else
-  if (error.find(std::strerror(EACCES)) == std::string::npos) return {};
-  struct stat device {};
-  const group* owner = stat(port.c_str(), &device) == 0 ? getgrgid(device.st_gid) : nullptr;
-  if (owner == nullptr) return "hint: you may not open " + port + "; ask for access to it";
-  const std::string name = owner->gr_name;
-  return "hint: " + port + " may be opened by the group '" + name +
-         "'; join it (sudo usermod -aG " + name + " $USER) and log in again";
-#endif
 }
 
 }  // namespace cli

@@ -30,8 +30,4 @@ class ErrorNotingPort final : public PortDecorator {
   std::string last_error_;
 };
 
-// A hint to add to an open failure's message, or empty: for a device the user may not
-// open, the group that may (the usual fix on Linux).
-std::string open_failure_hint(const std::string& port, const std::string& error);
-
 }  // namespace cli

@@ -63,11 +63,10 @@ int show_version() {
   return cli::exit_success;
 }
 
-void explain_open_failure(const std::string& port_name, const cli::ErrorNotingPort& port) {
-  if (port.last_error().empty()) return;
-  say("error: " + port.last_error());
-  const std::string hint = cli::open_failure_hint(port_name, port.last_error());
-  if (!hint.empty()) say(hint);
+// The serial error says why (no such device, permission denied and the group that may,
+// in use by another program); the dialogue itself logs only "Failed Open Com Port!".
+void explain_open_failure(const cli::ErrorNotingPort& port) {
+  if (!port.last_error().empty()) say("error: " + port.last_error());
 }
 
 int run_check(const cli::Options& options) {
@@ -98,7 +97,7 @@ int run_check(const cli::Options& options) {
   boot::SystemClock clock;
   const boot::Outcome outcome =
       boot::run_boot_check(panel, port, clock, resources::find_rcdata("dmboot"));
-  if (outcome == boot::Outcome::open_failed) explain_open_failure(port_name, noting_port);
+  if (outcome == boot::Outcome::open_failed) explain_open_failure(noting_port);
 
   cli::ExitStatus status = cli::exit_status_for(outcome);
   if (options.log_file) {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -101,6 +102,25 @@ INSTANTIATE_TEST_SUITE_P(
             "Failed Open Com Port!\n", 3,
             MatchesRegex(".*ports found: .*\nerror: /dev/ttyUSB-none-such: .*no such device.*")}),
     [](const testing::TestParamInfo<Run>& p) { return p.param.name; });
+
+TEST(OpenFailure, APortInUseByAnotherProgramIsReportedAsSuch) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string port = ptsname(master);
+  // Another program holding the port as serial programs do (root passes TIOCEXCL, not this).
+  const int holder = open(port.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+
+  const Finished done = run(command({"--port", port, "--mode", "flash"}), 20s);
+  EXPECT_EQ(done.status, 3);
+  EXPECT_EQ(done.out, "Failed Open Com Port!\n");
+  EXPECT_THAT(done.err, HasSubstr("error: " + port + ": cannot open the port: it is in use"));
+  close(holder);
+  close(master);
+}
 
 TEST(CommandLine, UsageErrorsSayWhatIsWrongAndEndWithStatus2) {
   const struct {

@@ -67,14 +67,6 @@ TEST(ErrorNotingPort, KeepsTheReasonOfAFailedOpenAndStillThrowsIt) {
   EXPECT_EQ(port.last_error(), "/dev/ttyUSB7: cannot open: No such file or directory");
 }
 
-TEST(OpenFailureHint, NamesAGroupOnlyForAPortTheUserMayNotOpen) {
-  EXPECT_EQ(open_failure_hint("/dev/null", "/dev/null: cannot open: Device or resource busy"), "");
-  const std::string hint =
-      open_failure_hint("/dev/null", "/dev/null: cannot open: Permission denied");
-  EXPECT_NE(hint.find("group"), std::string::npos) << hint;
-  EXPECT_NE(hint.find("usermod -aG"), std::string::npos) << hint;
-}
-
 struct TraceCase {
   std::chrono::milliseconds at;
   char direction;
