@@ -1,0 +1,56 @@
+#pragma once
+// A TForm1 built for a test: the port, the candidates and the desktop are the test's, and
+// error boxes are recorded instead of shown, so nothing blocks.
+
+#include <QApplication>
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Unit1.h"
+#include "serial/port.h"
+
+struct ShownError {
+  QString title;
+  QString text;
+};
+
+class WindowUnderTest {
+ public:
+  explicit WindowUnderTest(std::unique_ptr<serial::Port> port,
+                           std::vector<std::string> candidates = {}) {
+    WindowSetup setup;
+    setup.port = std::move(port);
+    setup.platform_port_candidates = [candidates] { return candidates; };
+    setup.error_box = [this](const QString& title, const QString& text) {
+      errors.push_back({title, text});
+    };
+    setup.open_url = [this](const QUrl& url) {
+      opened_urls.push_back(url);
+      return true;
+    };
+    form = std::make_unique<TForm1>(std::move(setup));
+  }
+
+  TForm1& operator*() { return *form; }
+  TForm1* operator->() { return form.get(); }
+
+  std::unique_ptr<TForm1> form;
+  std::vector<ShownError> errors;
+  std::vector<QUrl> opened_urls;
+};
+
+// The log's lines as the file would hold them, without their CR LF ends.
+inline std::vector<std::string> log_lines(const TForm1& form) {
+  const QByteArray bytes = form.log_bytes();
+  std::vector<std::string> lines;
+  qsizetype start = 0;
+  for (qsizetype end; (end = bytes.indexOf("\r\n", start)) >= 0; start = end + 2) {
+    lines.push_back(bytes.mid(start, end - start).toStdString());
+  }
+  if (start < bytes.size()) lines.push_back(bytes.mid(start).toStdString());
+  return lines;
+}
