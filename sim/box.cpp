@@ -92,15 +92,16 @@ void Box::power_off() {
 // Power-on: the ROM greets the line with its 18-byte banner.
 void Box::send_banner() {
   if (!tweaks_.noise_before_banner.empty()) send(tweaks_.noise_before_banner);
+  const milliseconds first_pause = tweaks_.noise_to_banner;
   Bytes banner = banner_form_a;
   if (tweaks_.banner_form.value_or(options_.banner_form) == 'B') banner[0] = 0xF0;
   const std::size_t split = std::min(tweaks_.banner_split_after, banner.size());
   if (split > 0) {
-    send(Bytes(banner.begin(), banner.begin() + static_cast<long>(split)));
+    send(Bytes(banner.begin(), banner.begin() + static_cast<long>(split)), first_pause);
     send(Bytes(banner.begin() + static_cast<long>(split), banner.end()), tweaks_.banner_split_pause,
          Stage::banner_sent);
   } else {
-    send(banner, {}, Stage::banner_sent);
+    send(banner, first_pause, Stage::banner_sent);
   }
 }
 

@@ -12,10 +12,11 @@
 namespace sim {
 
 struct Tweaks {
-  bool greets = true;                  // false: the box never says a word
-  std::optional<char> banner_form{};   // overrides Options::banner_form
-  Bytes noise_before_banner{};         // glitch bytes as the supply comes up
-  std::size_t banner_split_after = 0;  // 0: the banner goes out in one piece
+  bool greets = true;                            // false: the box never says a word
+  std::optional<char> banner_form{};             // overrides Options::banner_form
+  Bytes noise_before_banner{};                   // glitch bytes as the supply comes up
+  std::chrono::milliseconds noise_to_banner{0};  // the ROM starts a while after the glitch
+  std::size_t banner_split_after = 0;            // 0: the banner goes out in one piece
   std::chrono::milliseconds banner_split_pause{0};
   std::size_t flood_after_banner = 0;  // garbage bytes sent flat out after the banner
   Bytes greeting_reply = {'o', 'k', 0x0A, 0x0D};
