@@ -226,6 +226,7 @@ class PosixDevice final : public SerialDevice {
       // Readable yet nothing to read: the device hung up (unplugged, or the far side of a
       // pseudo-terminal closed). Returning empty here would let a wait loop spin forever.
       if (waiter.revents & hang_up_events) return keep_or_fail(received, size, EIO);
+      if (passed(deadline)) break;  // readiness without data must not outlast the deadline
     }
     received.resize(size);
     return received;
