@@ -148,7 +148,7 @@ void TForm1::build_controls() {
   Memo1 = placed(new QPlainTextEdit(box), "Memo1", {4, 104, 592, 209});
   Memo1->setFont(app::log_font());
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  Memo1->setWordWrapMode(QTextOption::WrapAnywhere);  // like a terminal: hex lines stay whole
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setTabChangesFocus(false);
