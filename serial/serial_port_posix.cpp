@@ -101,9 +101,12 @@ std::optional<speed_t> standard_speed(std::uint32_t baud) {
 }
 
 // Time left until deadline as a ppoll timeout; null (wait without end) when there is none.
+// The kernel lets a poll timeout run late by up to 0.1 % (1.5 ms of a 1.5 s wait), so a long
+// wait stops short by that much and a millisecond more; the caller's loop waits the rest.
 const timespec* time_left(std::optional<Clock::time_point> deadline, timespec& storage) {
   if (!deadline) return nullptr;
-  const auto left = std::max(Clock::duration::zero(), *deadline - Clock::now());
+  auto left = std::max(Clock::duration::zero(), *deadline - Clock::now());
+  if (left > milliseconds(10)) left -= left / 1000 + milliseconds(1);
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
   storage.tv_sec = static_cast<time_t>(seconds.count());
   storage.tv_nsec = static_cast<long>(std::chrono::nanoseconds(left - seconds).count());
@@ -213,7 +216,10 @@ class PosixDevice final : public SerialDevice {
         if (errno == EINTR) continue;
         return keep_or_fail(received, size, errno);
       }
-      if (ready == 0) break;  // out of time: not an error
+      if (ready == 0) {
+        if (passed(deadline)) break;  // out of time: not an error
+        continue;
+      }
 
       const ssize_t n = ::read(fd_, received.data() + size, count - size);
       if (n > 0) {
