@@ -134,6 +134,7 @@ TEST_F(Dm500Sim, BadArgumentsExitWithStatusTwo) {
       {{"--link", "/tmp/x", "--power-on-delay", "soon"}, "soon"},
       {{"--link", "/tmp/x", "--power-on-delay", "-5"}, "-5"},
       {{"--link", "/tmp/x", "--power-on-delay", "12ms"}, "12ms"},
+      {{"--link", "/tmp/x", "--scenario", "form-b", "--form", "A"}, "form-b"},
   };
   for (const Case& c : cases) {
     std::string joined;
@@ -191,6 +192,22 @@ TEST_F(Dm500Sim, RefusesToOverwriteARegularFile) {
   std::string content;
   std::getline(file, content);
   EXPECT_EQ(content, "keep me");
+}
+
+TEST_F(Dm500Sim, SwitchesOnBySignalAndTracesWhatHappens) {
+  SimProcess sim({"--link", link_, "--no-pace", "--trace", "--power-on-delay", "3600000"});
+  ASSERT_EQ(sim.first_line(milliseconds(5000)), "ready " + link_);
+  {
+    PtyClient client(link_);
+    EXPECT_TRUE(client.read(1, silence_wait).empty());  // still off
+    sim.signal(SIGUSR1);
+    EXPECT_EQ(client.read(banner_form_a.size(), reply_wait), banner_form_a);
+  }
+  sim.signal(SIGTERM);
+  EXPECT_EQ(sim.wait_exit(milliseconds(5000)), 0);
+  const std::string trace = sim.all_stderr();
+  EXPECT_NE(trace.find("stage: banner sent"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("box -> tool: E0 0D 44 72 65 61 6D"), std::string::npos) << trace;
 }
 
 TEST_F(Dm500Sim, StopsOnInterruptToo) {
