@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/ScreenLog.h"
 #include "app/help_page.h"
 #include "app/link_label.h"
 #include "app/skin.h"
@@ -114,6 +115,14 @@ TEST_F(WindowAtStart, TheGaugeShowsItsValueAndPercentCentred) {
   EXPECT_TRUE(window->PP->alignment() & Qt::AlignHCenter);
   window->PP->setValue(37);
   EXPECT_EQ(window->PP->text(), "37%");
+
+  // The upload's pieces by the dialogue's rounding: 1024 of 43,044 is 2.38 %, 42 pieces 99.92 %.
+  ScreenLog::show_progress(*window->PP, 1024, 43044);
+  EXPECT_EQ(window->PP->text(), "2%");
+  ScreenLog::show_progress(*window->PP, 42 * 1024, 43044);
+  EXPECT_EQ(window->PP->text(), "100%");
+  ScreenLog::reset_progress(*window->PP);
+  EXPECT_EQ(window->PP->text(), "0%");
 }
 
 TEST_F(WindowAtStart, TheLogIsAnEditableWrappingCourierPaneInItsBlue) {
