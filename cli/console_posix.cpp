@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <iterator>
 
 #include "cli/console.h"
 
@@ -25,8 +26,18 @@ extern "C" void on_interrupt(int) {
   }
 }
 
-struct sigaction previous_actions[3];
-constexpr int caught_signals[3] = {SIGINT, SIGTERM, SIGHUP};
+// Signals that end the program anyway (a closed pipe on stdout, Ctrl-backslash): give the
+// terminal back, then let the signal do what it would have done.
+extern "C" void on_fatal_signal(int signal_number) {
+  restore_terminal();
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
+constexpr int interrupt_signals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int fatal_signals[] = {SIGPIPE, SIGQUIT};
+struct sigaction previous_interrupt_actions[std::size(interrupt_signals)];
+struct sigaction previous_fatal_actions[std::size(fatal_signals)];
 
 bool stdin_is_foreground_terminal() {
   return isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp();
@@ -38,8 +49,14 @@ Console::Console() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
-  for (int signal_number : caught_signals) sigaddset(&action.sa_mask, signal_number);
-  for (int i = 0; i < 3; ++i) sigaction(caught_signals[i], &action, &previous_actions[i]);
+  for (int signal_number : interrupt_signals) sigaddset(&action.sa_mask, signal_number);
+  for (std::size_t i = 0; i < std::size(interrupt_signals); ++i) {
+    sigaction(interrupt_signals[i], &action, &previous_interrupt_actions[i]);
+  }
+  action.sa_handler = on_fatal_signal;
+  for (std::size_t i = 0; i < std::size(fatal_signals); ++i) {
+    sigaction(fatal_signals[i], &action, &previous_fatal_actions[i]);
+  }
 
   if (stdin_is_foreground_terminal() && tcgetattr(STDIN_FILENO, &saved_terminal) == 0) {
     termios single_keys = saved_terminal;
@@ -52,7 +69,12 @@ Console::Console() {
 
 Console::~Console() {
   restore_terminal();
-  for (int i = 0; i < 3; ++i) sigaction(caught_signals[i], &previous_actions[i], nullptr);
+  for (std::size_t i = 0; i < std::size(interrupt_signals); ++i) {
+    sigaction(interrupt_signals[i], &previous_interrupt_actions[i], nullptr);
+  }
+  for (std::size_t i = 0; i < std::size(fatal_signals); ++i) {
+    sigaction(fatal_signals[i], &previous_fatal_actions[i], nullptr);
+  }
 }
 
 bool Console::esc_pressed() {

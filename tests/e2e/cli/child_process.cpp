@@ -97,6 +97,11 @@ void ChildProcess::send_signal(int signal_number) {
   if (pid_ > 0) kill(pid_, signal_number);
 }
 
+void ChildProcess::close_stdout() {
+  if (out_fd_ >= 0) close(out_fd_);
+  out_fd_ = -1;
+}
+
 Finished ChildProcess::finish(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {

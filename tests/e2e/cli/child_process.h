@@ -30,6 +30,8 @@ class ChildProcess {
   // Collects output until stdout holds text; false if the child ended or time ran out first.
   bool wait_for_output(std::string_view text, std::chrono::milliseconds timeout);
   void send_signal(int signal_number);
+  // Stops reading the child's stdout, as a pipeline's reader that has quit.
+  void close_stdout();
   // Collects the rest of the output and the exit status; a child still running after the
   // timeout is killed, and the status says so (128 + SIGKILL).
   Finished finish(std::chrono::milliseconds timeout);

@@ -261,5 +261,15 @@ TEST_F(OnATerminal, CtrlCTwiceStillGivesTheTerminalBack) {
   EXPECT_TRUE(line_editing_on());
 }
 
+TEST_F(OnATerminal, AReaderThatQuitsStillLeavesTheTerminalAsItWas) {
+  ChildProcess child(command({"--demo=silent", "--mode", "flash"}), slave_path_);
+  ASSERT_TRUE(child.wait_for_output(power_on, 20s));
+  child.close_stdout();  // as `pellora-cli ... | head -1` does
+  type("\x1b");          // the next log line finds no reader
+  const Finished done = child.finish(20s);
+  EXPECT_EQ(done.status, 128 + SIGPIPE);
+  EXPECT_TRUE(line_editing_on());
+}
+
 }  // namespace
 }  // namespace e2e
