@@ -81,6 +81,7 @@ void Box::power_off() {
   phase_ = Phase::off;
   outbox_.clear();
   heard_.clear();
+  ignored_ = 0;
   greeting_deadline_.reset();
   image_taken_ = 0;
   image_.clear();
@@ -117,15 +118,16 @@ void Box::transmitted(Stage stage, SteadyTime now) {
 }
 
 void Box::received(std::span<const std::uint8_t> bytes, SteadyTime now) {
+  if (bytes.empty()) return;
   switch (phase_) {
     case Phase::off:
       return ignore(bytes, "while switched off");
     case Phase::sending_banner:
       return ignore(bytes, "before the banner was out");
     case Phase::awaiting_greeting:
-      return on_greeting_bytes(bytes);
+      return on_greeting_bytes(bytes, now);
     case Phase::awaiting_start:
-      return on_start_bytes(bytes);
+      return on_start_bytes(bytes, now);
     case Phase::receiving_image:
       return on_image_bytes(bytes, now);
     case Phase::loader:
@@ -137,24 +139,48 @@ void Box::received(std::span<const std::uint8_t> bytes, SteadyTime now) {
   }
 }
 
+// Takes bytes one by one until the pattern has arrived; returns how many it took, or
+// nullopt if the pattern has not come yet. Only a tail that may still become the pattern
+// is kept, so a chattering line cannot make it grow.
+std::optional<std::size_t> Box::watch_for(const Bytes& pattern, std::span<const std::uint8_t> bytes,
+                                          std::string_view what) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    heard_.push_back(bytes[i]);
+    if (ends_with(heard_, pattern)) {
+      ignored_ += heard_.size() - pattern.size();
+      note_ignored(std::string("before ") + std::string(what));
+      heard_.clear();
+      return i + 1;
+    }
+    if (heard_.size() >= pattern.size()) {
+      heard_.erase(heard_.begin());
+      ++ignored_;
+    }
+  }
+  return std::nullopt;
+}
+
+void Box::note_ignored(const std::string& why) {
+  if (ignored_ == 0) return;
+  recorder_.note("ignored " + std::to_string(ignored_) + " bytes " + why);
+  ignored_ = 0;
+}
+
 // The ROM answers "dream" with "ok" LF CR; anything else it lets pass.
-void Box::on_greeting_bytes(std::span<const std::uint8_t> bytes) {
-  heard_.insert(heard_.end(), bytes.begin(), bytes.end());
-  if (!ends_with(heard_, greeting)) return;
-  ignore(std::span(heard_).first(heard_.size() - greeting.size()), "before \"dream\"");
-  heard_.clear();
+void Box::on_greeting_bytes(std::span<const std::uint8_t> bytes, SteadyTime now) {
+  const auto taken = watch_for(greeting, bytes, "\"dream\"");
+  if (!taken) return;
   greeting_deadline_.reset();
   phase_ = Phase::awaiting_start;
   send(tweaks_.greeting_reply, tweaks_.greeting_reply_delay, Stage::greeting_answered);
   if (!tweaks_.after_greeting_reply.empty()) send(tweaks_.after_greeting_reply);
+  received(bytes.subspan(*taken), now);
 }
 
 // The start command asks the ROM to take an image.
-void Box::on_start_bytes(std::span<const std::uint8_t> bytes) {
-  heard_.insert(heard_.end(), bytes.begin(), bytes.end());
-  if (!ends_with(heard_, start_command)) return;
-  ignore(std::span(heard_).first(heard_.size() - start_command.size()), "before the start command");
-  heard_.clear();
+void Box::on_start_bytes(std::span<const std::uint8_t> bytes, SteadyTime now) {
+  const auto taken = watch_for(start_command, bytes, "the start command");
+  if (!taken) return;
   phase_ = Phase::receiving_image;
   if (tweaks_.answers_start) {
     send_text(start_reply, {}, Stage::start_answered);
@@ -162,6 +188,7 @@ void Box::on_start_bytes(std::span<const std::uint8_t> bytes) {
   } else {
     recorder_.note("start command left unanswered");
   }
+  received(bytes.subspan(*taken), now);
 }
 
 // Exactly image_size bytes, then the ROM checks them and runs them if they are sound.
@@ -228,8 +255,9 @@ void Box::answer_frame(const DecodedFrame& frame) {
 
 // No "dream" in time: the ROM boots the firmware in flash, which talks on the console.
 void Box::boot_firmware(SteadyTime now) {
-  ignore(heard_, "while waiting for \"dream\"");
+  ignored_ += heard_.size();
   heard_.clear();
+  note_ignored("while waiting for \"dream\"");
   greeting_deadline_.reset();
   phase_ = Phase::firmware;
   for (std::string_view line : console_text::boot_lines) send_text(line, boot_line_pause);

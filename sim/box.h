@@ -7,6 +7,8 @@
 #include <deque>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "sim/frame_decoder.h"
 #include "sim/recorder.h"
@@ -57,8 +59,11 @@ class Box {
                  std::optional<Stage> stage = {});
 
   void send_banner();
-  void on_greeting_bytes(std::span<const std::uint8_t> bytes);
-  void on_start_bytes(std::span<const std::uint8_t> bytes);
+  std::optional<std::size_t> watch_for(const Bytes& pattern, std::span<const std::uint8_t> bytes,
+                                       std::string_view what);
+  void note_ignored(const std::string& why);
+  void on_greeting_bytes(std::span<const std::uint8_t> bytes, SteadyTime now);
+  void on_start_bytes(std::span<const std::uint8_t> bytes, SteadyTime now);
   void on_image_bytes(std::span<const std::uint8_t> bytes, SteadyTime now);
   void on_loader_bytes(std::span<const std::uint8_t> bytes, SteadyTime now);
   void on_console_bytes(std::span<const std::uint8_t> bytes);
@@ -72,7 +77,8 @@ class Box {
 
   Phase phase_ = Phase::off;
   std::deque<Transmission> outbox_;
-  Bytes heard_;  // what arrived in this phase, for the ROM's pattern checks
+  Bytes heard_;              // the tail that may still become the pattern the ROM waits for
+  std::size_t ignored_ = 0;  // bytes let pass meanwhile, noted once the wait ends
   std::optional<SteadyTime> greeting_deadline_;
   std::size_t image_taken_ = 0;
   Bytes image_;

@@ -1,6 +1,8 @@
 #pragma once
 // The box's end of the wire: the master side of a pseudo-terminal, raw and non-blocking.
-// The tool opens the slave side as if it were a serial adapter.
+// The tool opens the slave side as if it were a serial adapter. The box keeps no slave fd of
+// its own: so closing the master really makes the device vanish under the tool (an adapter
+// pulled out), and the hang-up the master reports says exactly whether the tool has it open.
 
 #include <cstdint>
 #include <string>

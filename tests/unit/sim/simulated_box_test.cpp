@@ -33,6 +33,23 @@ TEST(SimulatedBox, AnswersTheBootRomHandshake) {
   EXPECT_EQ(record.bytes(Chunk::Direction::received), expected_received);
 }
 
+TEST(SimulatedBox, TakesTheRomCommandsByteByByteAmidNoise) {
+  BoxSession session;
+  ASSERT_EQ(session.power_on_and_read_banner(), banner_form_a);
+  Bytes burst = bytes_of("\r\rdrea");  // a false start
+  for (const Bytes& part : {bytes_of("dream"), start_command}) {
+    burst.insert(burst.end(), part.begin(), part.end());
+  }
+  session.client.write(burst);
+  EXPECT_EQ(session.client.read(4, reply_wait), greeting_reply);
+  EXPECT_EQ(session.client.read(start_reply.size(), reply_wait), bytes_of(start_reply));
+  ASSERT_TRUE(session.box.wait_for(Stage::start_answered, reply_wait));
+  const auto notes = session.box.record().notes;
+  EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [](const sim::Note& n) {
+    return n.text == "ignored 6 bytes before \"dream\"";
+  }));
+}
+
 TEST(SimulatedBox, SendsBannerFormBWhenAsked) {
   sim::Options options = quick_options();
   options.banner_form = 'B';
