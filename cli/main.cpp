@@ -87,7 +87,9 @@ int run_check(const cli::Options& options) {
   cli::TerminalPanelSettings settings;
   settings.port = port_name;
   settings.mode = options.mode;
-  settings.scan_ports = [&] { return scan(port, demo.get()); };
+  // Past the wrappers: the scan's own failed candidates must not replace the reason the
+  // check's open failed, and its opens are not the check's traffic.
+  settings.scan_ports = [&] { return scan(serial_port, demo.get()); };
   settings.esc_pressed = [&] { return console.esc_pressed(); };
   settings.interrupted = [] { return cli::Console::interrupted(); };
   // The trace's lines would tear a bar drawn between them.
