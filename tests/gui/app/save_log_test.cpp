@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <csignal>
+
+#ifdef __unix__
+#include <sys/resource.h>
+#endif
 
 #include "fake_port.h"
 #include "window_fixture.h"
@@ -59,6 +62,7 @@ TEST_F(SaveLog, WritesTheWholeLogByteForByteAndReplacesAnOldFile) {
   EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"Log.log"}));
 }
 
+#ifdef __unix__
 TEST_F(SaveLog, AWriteThatFailsHalfWayLeavesThePreviousLogIntact) {
   const QByteArray previous = "the previous log\r\n";
   write_file(log_path(), previous);
@@ -85,6 +89,7 @@ TEST_F(SaveLog, AWriteThatFailsHalfWayLeavesThePreviousLogIntact) {
   EXPECT_TRUE(text.endsWith('.'));
   EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList({"Log.log"}));
 }
+#endif
 
 TEST_F(SaveLog, ALogPathThatIsAFolderIsReportedWithTheFullPath) {
   ASSERT_TRUE(QDir(folder.path()).mkdir("Log.log"));
