@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "sim/console_text.h"
 #include "sim/image_check.h"
 
 namespace sim {
@@ -16,14 +15,6 @@ const Bytes banner_form_a = {0xE0, 0x0D, 'D', 'r',  'e', 'a', 'm', 'b', 'o',
 const Bytes greeting = {'d', 'r', 'e', 'a', 'm'};
 const Bytes start_command = {0x47, 0x34, 0x00, 0x00, 0x00, 0x00, 0xA8, 0x24};
 constexpr std::string_view start_reply = "loading instr. file";
-constexpr std::string_view status_reply =
-    "client: ok, i'm now attached to a server. waiting for further commands.\r\n";
-
-constexpr std::uint8_t speed_command = 0x01;
-constexpr std::uint8_t status_command = 0x04;
-// A loader gives up on a frame when the line stays quiet this long in the middle of it.
-constexpr milliseconds frame_gap_limit{200};
-constexpr milliseconds boot_line_pause{20};
 
 bool ends_with(const Bytes& heard, const Bytes& pattern) {
   return heard.size() >= pattern.size() &&
@@ -40,11 +31,6 @@ Bytes garbage(std::size_t count) {
     byte = static_cast<std::uint8_t>(state >> 24);
   }
   return bytes;
-}
-
-std::string hex_byte(std::uint8_t byte) {
-  constexpr char digits[] = "0123456789ABCDEF";
-  return {digits[byte >> 4], digits[byte & 0x0F]};
 }
 
 }  // namespace
@@ -220,79 +206,16 @@ void Box::on_image_bytes(std::span<const std::uint8_t> bytes, SteadyTime now) {
   if (take < bytes.size()) on_loader_bytes(bytes.subspan(take), now);
 }
 
-void Box::on_loader_bytes(std::span<const std::uint8_t> bytes, SteadyTime now) {
-  last_loader_byte_ = now;
-  for (DecodedFrame& frame : frames_.feed(bytes)) {
-    if (frame.valid) answer_frame(frame);
-    recorder_.frame(std::move(frame));
-  }
-}
-
-void Box::answer_frame(const DecodedFrame& frame) {
-  if (frame.command == speed_command) {
-    if (frame.payload.size() < 4) {
-      recorder_.note("speed frame too short to hold a speed: left unanswered");
-      return;
-    }
-    const std::uint32_t speed = static_cast<std::uint32_t>(frame.payload[0]) << 24 |
-                                static_cast<std::uint32_t>(frame.payload[1]) << 16 |
-                                static_cast<std::uint32_t>(frame.payload[2]) << 8 |
-                                frame.payload[3];
-    const std::string number = std::to_string(speed);
-    send_text(tweaks_.speed_reply_has_mark ? "setting baudrate to " + number + "...\r\n"
-                                           : "baudrate " + number + " not supported\r\n",
-              {}, Stage::speed_answered);
-  } else if (frame.command == status_command) {
-    if (tweaks_.answers_status) {
-      send_text(status_reply, {}, Stage::status_answered);
-    } else {
-      recorder_.note("status frame left unanswered");
-    }
-  } else {
-    recorder_.note("loader ignores command " + hex_byte(frame.command));
-  }
-}
-
-// No "dream" in time: the ROM boots the firmware in flash, which talks on the console.
-void Box::boot_firmware(SteadyTime now) {
-  ignored_ += heard_.size();
-  heard_.clear();
-  note_ignored("while waiting for \"dream\"");
-  greeting_deadline_.reset();
-  phase_ = Phase::firmware;
-  for (std::string_view line : console_text::boot_lines) send_text(line, boot_line_pause);
-  send_text(console_text::prompt, boot_line_pause, Stage::firmware_booted);
-  next_idle_line_ = now + options_.console_interval;
-}
-
-// The console answers each carriage return with a fresh prompt.
-void Box::on_console_bytes(std::span<const std::uint8_t> bytes) {
-  std::size_t others = 0;
-  for (std::uint8_t byte : bytes) {
-    if (byte == 0x0D) {
-      send_text(console_text::prompt);
-    } else {
-      ++others;
-    }
-  }
-  if (others > 0) recorder_.note("console ignored " + std::to_string(others) + " bytes");
-}
-
 void Box::tick(SteadyTime now) {
   if (phase_ == Phase::awaiting_greeting && greeting_deadline_ && now >= *greeting_deadline_) {
     boot_firmware(now);
   }
   if (phase_ == Phase::firmware && next_idle_line_ && now >= *next_idle_line_) {
-    const auto& lines = console_text::idle_lines;
-    send_text(lines[idle_lines_printed_++ % lines.size()]);
-    next_idle_line_ = now + options_.console_interval;
+    print_idle_line(now);
   }
   if (phase_ == Phase::loader && frames_.inside_frame() &&
       now >= last_loader_byte_ + frame_gap_limit) {
-    for (DecodedFrame& frame : frames_.give_up_incomplete()) {
-      if (frame.valid) answer_frame(frame);
-      recorder_.frame(std::move(frame));
-    }
+    give_up_stalled_frame();
   }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The box itself, without any I/O: its boot ROM, the loader it runs from an upload, and
-// the firmware console it falls back to. It is told what arrived and what time it is, and
-// leaves what it wants to say in its outbox; the line (simulated_box.cpp) does the rest.
+// The box itself, without any I/O: its boot ROM (box.cpp), the loader it runs from an
+// upload (box_loader.cpp), and the firmware console it falls back to (box_console.cpp).
+// It is told what arrived and what time it is, and leaves what it wants to say in its
+// outbox; the line (simulated_box.cpp) does the rest.
 
 #include <chrono>
 #include <deque>
@@ -68,7 +69,9 @@ class Box {
   void on_loader_bytes(std::span<const std::uint8_t> bytes, SteadyTime now);
   void on_console_bytes(std::span<const std::uint8_t> bytes);
   void answer_frame(const DecodedFrame& frame);
+  void give_up_stalled_frame();
   void boot_firmware(SteadyTime now);
+  void print_idle_line(SteadyTime now);
   void ignore(std::span<const std::uint8_t> bytes, std::string_view why);
 
   const Options& options_;
@@ -82,6 +85,8 @@ class Box {
   std::optional<SteadyTime> greeting_deadline_;
   std::size_t image_taken_ = 0;
   Bytes image_;
+  // A loader gives up on a frame when the line stays quiet this long in the middle of it.
+  static constexpr std::chrono::milliseconds frame_gap_limit{200};
   FrameDecoder frames_;
   SteadyTime last_loader_byte_{};
   std::optional<SteadyTime> next_idle_line_;
