@@ -146,8 +146,10 @@ class PosixDevice final : public SerialDevice {
     if (tcgetattr(fd_, &tio) != 0) fail(name_, "cannot read the line settings", errno);
     cfmakeraw(&tio);
     tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS | HUPCL);
-    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    // HUPCL: DTR and RTS drop when the port closes, so the box sees the lines only while
+    // the port is open.
+    tio.c_cflag |= CS8 | CLOCAL | CREAD | HUPCL;
     if (settings.stop_bits == StopBits::two) tio.c_cflag |= CSTOPB;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
