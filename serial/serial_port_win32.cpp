@@ -1,6 +1,9 @@
 // The Windows backend: a COM port through CreateFile and the comm API. Windows applies the
 // read rules itself (COMMTIMEOUTS has exactly their meaning), so a read is one ReadFile.
 
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min, not the macro, also under MSVC
+#endif
 #include <windows.h>
 
 #include <algorithm>

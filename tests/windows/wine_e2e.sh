@@ -205,11 +205,12 @@ no_box() {
   : >"$work/out" && : >"$work/err" && status=-1
 }
 
-# A boot check against the box in the given scenario.
+# A boot check against the box in the given scenario, with more options if given.
 check_box() {
   local scenario=$1 mode=$2
+  shift 2
   if start_box "$scenario"; then
-    run_cli --port "$port" --mode "$mode"
+    run_cli --port "$port" --mode "$mode" "$@"
     stop_box
   else
     no_box
@@ -233,11 +234,16 @@ case_flash_split_banner() {
   finish_case flash_split_banner
 }
 
+# Also writes the log over an older one: CR LF line ends, not doubled by a text-mode file,
+# and the older file replaced.
 case_flash_reply_crlf() {
-  check_box reply-crlf flash
+  printf 'an older log\n' >"$work/Log.log"
+  check_box reply-crlf flash --log "Z:$work/Log.log"
   expect_status 1
   expect_out is "$power_on" "$hw_id_a" "$wrong"
   expect_err 'did not answer as expected'
+  printf '%s\r\n' "$power_on" "$hw_id_a" "$wrong" >"$work/expected.log"
+  cmp -s "$work/Log.log" "$work/expected.log" || problem "Log.log is not the log with CR LF line ends"
   finish_case flash_reply_crlf
 }
 
