@@ -11,8 +11,9 @@
 
 namespace cli {
 
-// One trace line: "  12.345 > 64 72 65 61 6D  dream". Long chunks (the loader upload) show
-// the hex of their first bytes and their size, so one write stays one readable line.
+// One chunk's trace: "  12.345 > 64 72 65 61 6D  dream". Chunks of more than 32 bytes take
+// one row per 32 bytes; a loader piece (over 256 bytes) shows only the hex of its first
+// bytes and its size, so each write of the upload stays one readable line.
 std::string trace_line(std::chrono::milliseconds since_start, char direction,
                        serial::ByteView bytes);
 

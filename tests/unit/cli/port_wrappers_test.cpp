@@ -95,7 +95,13 @@ INSTANTIATE_TEST_SUITE_P(
         TraceCase{61002ms, '>', piece(1024),
                   "  61.002 > 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 "
                   "77 78 79 7A 61 62 63 64 65 66 ... (1024 bytes)  "
-                  "abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstuvwxyzabcdefghijkl..."}));
+                  "abcdefghijklmnopqrstuvwxyzabcdef..."},
+        // A reply longer than a row is shown whole, its text kept in one column.
+        TraceCase{2500ms, '<', piece(35),
+                  "   2.500 < 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 "
+                  "77 78 79 7A 61 62 63 64 65 66  abcdefghijklmnopqrstuvwxyzabcdef\n"
+                  "           67 68 69" +
+                      std::string(3 * 29, ' ') + "  ghi"}));
 
 class CapturedFile {
  public:
