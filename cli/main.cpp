@@ -109,6 +109,8 @@ int run_check(const cli::Options& options) {
     }
   }
   say(cli::outcome_summary(outcome, options.mode));
+  // Where the window would now offer "Save Log".
+  if (panel.save_log_visible() && !options.log_file) say("hint: --log FILE saves this log");
   return status;
 }
 
