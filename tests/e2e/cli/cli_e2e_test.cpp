@@ -11,11 +11,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -103,23 +105,42 @@ INSTANTIATE_TEST_SUITE_P(
             MatchesRegex(".*ports found: .*\nerror: /dev/ttyUSB-none-such: .*no such device.*")}),
     [](const testing::TestParamInfo<Run>& p) { return p.param.name; });
 
-TEST(OpenFailure, APortInUseByAnotherProgramIsReportedAsSuch) {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  const std::string port = ptsname(master);
-  // Another program holding the port as serial programs do (root passes TIOCEXCL, not this).
-  const int holder = open(port.c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(holder, 0);
-  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+// A pseudo-terminal pair: the master side for the test, the slave side for the program.
+class PtyPair {
+ public:
+  PtyPair() {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) fail("posix_openpt");
+    slave_path = ptsname(master);
+    slave = open(slave_path.c_str(), O_RDWR | O_NOCTTY);
+    if (slave < 0) fail("open the slave");
+  }
+  ~PtyPair() {
+    if (slave >= 0) close(slave);
+    if (master >= 0) close(master);
+  }
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
 
-  const Finished done = run(command({"--port", port, "--mode", "flash"}), 20s);
+  int master = -1, slave = -1;
+  std::string slave_path;
+
+ private:
+  [[noreturn]] static void fail(const char* what) {
+    throw std::system_error(errno, std::generic_category(), what);
+  }
+};
+
+TEST(OpenFailure, APortInUseByAnotherProgramIsReportedAsSuch) {
+  PtyPair pty;
+  // Another program holding the port as serial programs do (root passes TIOCEXCL, not this).
+  ASSERT_EQ(flock(pty.slave, LOCK_EX | LOCK_NB), 0);
+
+  const Finished done = run(command({"--port", pty.slave_path, "--mode", "flash"}), 20s);
   EXPECT_EQ(done.status, 3);
   EXPECT_EQ(done.out, "Failed Open Com Port!\n");
-  EXPECT_THAT(done.err, HasSubstr("error: " + port + ": cannot open the port: it is in use"));
-  close(holder);
-  close(master);
+  EXPECT_THAT(done.err,
+              HasSubstr("error: " + pty.slave_path + ": cannot open the port: it is in use"));
 }
 
 TEST(CommandLine, UsageErrorsSayWhatIsWrongAndEndWithStatus2) {
@@ -211,30 +232,17 @@ TEST(Interrupts, ASecondCtrlCEndsTheProgramAtOnce) {
 // A pseudo-terminal as the program's stdin, like a shell's terminal.
 class OnATerminal : public testing::Test {
  protected:
-  void SetUp() override {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master_, 0);
-    ASSERT_EQ(grantpt(master_), 0);
-    ASSERT_EQ(unlockpt(master_), 0);
-    slave_path_ = ptsname(master_);
-    slave_ = open(slave_path_.c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(slave_, 0);
-  }
-  void TearDown() override {
-    close(slave_);
-    close(master_);
-  }
   void type(std::string_view keys) const {
-    ASSERT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    ASSERT_EQ(write(pty_.master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
   }
   bool line_editing_on() const {
     termios settings{};
-    tcgetattr(slave_, &settings);
+    tcgetattr(pty_.slave, &settings);
     return (settings.c_lflag & ICANON) != 0 && (settings.c_lflag & ECHO) != 0;
   }
 
-  int master_ = -1, slave_ = -1;
-  std::string slave_path_;
+  PtyPair pty_;
+  const std::string& slave_path_ = pty_.slave_path;
 };
 
 TEST_F(OnATerminal, EscAbortsTheWaitButAnArrowKeyDoesNot) {

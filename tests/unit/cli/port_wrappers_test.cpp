@@ -6,6 +6,7 @@
 #include <regex>
 #include <string>
 
+#include "captured_stream.h"
 #include "cli/error_noting_port.h"
 #include "cli/tracing_port.h"
 #include "serial/serial_error.h"
@@ -103,26 +104,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "           67 68 69" +
                       std::string(3 * 29, ' ') + "  ghi"}));
 
-class CapturedFile {
- public:
-  CapturedFile() : file_(std::tmpfile()) {}
-  ~CapturedFile() { std::fclose(file_); }
-  std::FILE* get() const { return file_; }
-  std::string text() const {
-    std::rewind(file_);
-    std::string all;
-    for (int c; (c = std::fgetc(file_)) != EOF;) all += static_cast<char>(c);
-    return all;
-  }
-
- private:
-  std::FILE* file_;
-};
-
 TEST(TracingPort, PassesTrafficThroughAndShowsEachChunkWithItsDirection) {
   ScriptedPort inner;
   inner.replies = {{}, {'o', 'k', 0x0A, 0x0D}};
-  CapturedFile trace;
+  CapturedStream trace;
   TracingPort port(inner, trace.get());
 
   port.set_port("/dev/pts/9");

@@ -2,29 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
+
+#include "captured_stream.h"
 
 namespace cli {
 namespace {
-
-// A stream the test can read back.
-class CapturedStream {
- public:
-  CapturedStream() : file_(std::tmpfile()) {}
-  ~CapturedStream() { std::fclose(file_); }
-  std::FILE* get() const { return file_; }
-  std::string text() const {
-    std::fflush(file_);
-    std::rewind(file_);
-    std::string all;
-    for (int c; (c = std::fgetc(file_)) != EOF;) all += static_cast<char>(c);
-    return all;
-  }
-
- private:
-  std::FILE* file_;
-};
 
 class TerminalPanelTest : public testing::Test {
  protected:
