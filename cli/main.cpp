@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   try {
     switch (options.command) {
       case cli::Command::help:
-        std::fputs(cli::help_text(program).c_str(), stdout);
+        std::fputs(cli::help_text(program, scenarios).c_str(), stdout);
         return cli::exit_success;
       case cli::Command::version:
         return show_version();

@@ -14,6 +14,25 @@ std::string join(std::span<const std::string> names) {
   return text;
 }
 
+// Breaks text at its spaces into lines of at most width columns, each indented.
+std::string wrapped(const std::string& text, std::size_t indent, std::size_t width) {
+  std::string lines, line;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    auto end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
+      lines += std::string(indent, ' ') + line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    start = end + 1;
+  }
+  if (!line.empty()) lines += std::string(indent, ' ') + line + "\n";
+  return lines;
+}
+
 bool is_option(std::string_view arg) {
   return arg.starts_with("--") || arg == "-h";
 }
@@ -138,12 +157,18 @@ std::variant<Options, UsageError> parse_options(std::span<const std::string_view
   return Parser(args, demo_scenarios).run();
 }
 
-std::string help_text(std::string_view program) {
+std::string help_text(std::string_view program, std::span<const std::string> demo_scenarios) {
   const std::string p(program);
-  return "usage: " + p + " --port NAME --mode flash|test [--log FILE] [--trace]\n" + "       " + p +
-         " --demo[=SCENARIO] --mode flash|test [--log FILE] [--trace]\n" + "       " + p +
-         " --list-ports [--demo]\n" + "       " + p +
-         " --version | --help\n"
+  const std::string scenarios = demo_scenarios.empty()
+                                    ? wrapped("(not in this build)", 22, 80)
+                                    : wrapped("scenarios: " + join(demo_scenarios), 22, 80);
+  std::string text;
+  text += "usage: " + p + " --port NAME --mode flash|test [--log FILE] [--trace]\n";
+  text += "       " + p + " --demo[=SCENARIO] --mode flash|test [--log FILE] [--trace]\n";
+  text += "       " + p + " --list-ports [--demo]\n";
+  text += "       " + p + " --version | --help\n";
+  return text +
+         "\n"
          "\n"
          "Checks over a serial line whether a Dreambox DM500 still boots. Start the check,\n"
          "then switch the box on. Flash Mode uploads the loader and asks it for the flash\n"
@@ -154,7 +179,8 @@ std::string help_text(std::string_view program) {
          "  --mode flash|test   Flash Mode or Test Mode\n"
          "  --log FILE          at the end, write the log to FILE (lines end in CR LF)\n"
          "  --trace             show every byte sent (>) and received (<) on stderr\n"
-         "  --demo[=SCENARIO]   check a simulated box instead (scenario: good by default)\n"
+         "  --demo[=SCENARIO]   check a simulated box instead (scenario: good by default)\n" +
+         scenarios +
          "  --list-ports        list the serial ports that can be opened\n"
          "  --version           show the version and the loader image carried\n"
          "  --help              show this text\n"

@@ -36,7 +36,7 @@ struct UsageError {
 std::variant<Options, UsageError> parse_options(std::span<const std::string_view> args,
                                                 std::span<const std::string> demo_scenarios);
 
-// The --help text.
-std::string help_text(std::string_view program);
+// The --help text; it names the demo's scenarios when this build has them.
+std::string help_text(std::string_view program, std::span<const std::string> demo_scenarios);
 
 }  // namespace cli

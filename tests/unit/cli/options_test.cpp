@@ -125,10 +125,11 @@ TEST(DemoOption, IsRefusedInABuildWithoutTheSimulatedBox) {
 }
 
 TEST(HelpText, NamesEveryOptionAndExitStatus) {
-  const std::string help = help_text("pellora-cli");
-  for (const char* word : {"usage: pellora-cli", "--port NAME", "--mode flash|test", "--log FILE",
-                           "--trace", "--demo[=SCENARIO]", "--list-ports", "--version", "--help",
-                           "  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  130 "}) {
+  const std::string help = help_text("pellora-cli", scenarios);
+  for (const char* word :
+       {"usage: pellora-cli", "--port NAME", "--mode flash|test", "--log FILE", "--trace",
+        "--demo[=SCENARIO]", "--list-ports", "--version", "--help", "  0 ", "  1 ", "  2 ", "  3 ",
+        "  4 ", "  5 ", "  130 ", "scenarios: good, silent, reply-crlf"}) {
     EXPECT_NE(help.find(word), std::string::npos) << word;
   }
 }
