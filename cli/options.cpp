@@ -44,89 +44,94 @@ std::optional<boot::Mode> mode_named(std::string_view name) {
 }
 
 // Walks the arguments once; each option may carry its value as --name=value or, where it
-// needs one, as the next argument.
+// needs one, as the next argument. Then checks that the options go together.
 class Parser {
  public:
   Parser(std::span<const std::string_view> args, std::span<const std::string> scenarios)
       : args_(args), scenarios_(scenarios) {}
 
   std::variant<Options, UsageError> run() {
-    bool help = false, version = false, list_ports = false;
-    bool port_given = false, mode_given = false;
-    for (next_ = 0; next_ < args_.size();) {
-      const std::string_view arg = args_[next_++];
-      if (!is_option(arg)) return unexpected(arg);
-      const auto equals = arg.find('=');
-      const std::string_view name = arg.substr(0, equals);
-      std::optional<std::string_view> inline_value;
-      if (equals != std::string_view::npos) inline_value = arg.substr(equals + 1);
+    while (next_ < args_.size()) {
+      if (auto error = take(args_[next_++])) return *error;
+    }
+    return finish();
+  }
 
-      if (name == "--help" || name == "-h" || name == "--version" || name == "--trace" ||
-          name == "--list-ports") {
-        if (inline_value) return UsageError{std::string(name) + " takes no value"};
-        if (name == "--help" || name == "-h") help = true;
-        if (name == "--version") version = true;
-        if (name == "--trace") options_.trace = true;
-        if (name == "--list-ports") list_ports = true;
-      } else if (name == "--demo") {
-        if (scenarios_.empty()) {
-          return UsageError{"--demo is not available in this build (it has no simulated box)"};
-        }
-        options_.demo = true;
-        if (inline_value) {
-          if (std::ranges::find(scenarios_, *inline_value) == scenarios_.end()) {
-            return UsageError{"unknown scenario '" + std::string(*inline_value) +
-                              "'; the scenarios are: " + join(scenarios_)};
-          }
-          options_.scenario = std::string(*inline_value);
-        }
-      } else if (name == "--port" || name == "--mode" || name == "--log") {
-        const auto value = take_value(inline_value);
-        if (!value) return UsageError{std::string(name) + " needs a value"};
-        if (name == "--port") {
-          options_.port = std::string(*value);
-          port_given = true;
-        } else if (name == "--log") {
-          options_.log_file = std::string(*value);
-        } else {
-          const auto mode = mode_named(*value);
-          if (!mode) {
-            return UsageError{"unknown mode '" + std::string(*value) + "' (use flash or test)"};
-          }
-          options_.mode = *mode;
-          mode_given = true;
-        }
+ private:
+  std::optional<UsageError> take(std::string_view arg) {
+    if (!is_option(arg)) return unexpected(arg);
+    const auto equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    std::optional<std::string_view> inline_value;
+    if (equals != std::string_view::npos) inline_value = arg.substr(equals + 1);
+
+    if (name == "--help" || name == "-h" || name == "--version" || name == "--trace" ||
+        name == "--list-ports") {
+      if (inline_value) return UsageError{std::string(name) + " takes no value"};
+      help_ = help_ || name == "--help" || name == "-h";
+      version_ = version_ || name == "--version";
+      options_.trace = options_.trace || name == "--trace";
+      list_ports_ = list_ports_ || name == "--list-ports";
+      return std::nullopt;
+    }
+    if (name == "--demo") return take_demo(inline_value);
+    if (name == "--port" || name == "--mode" || name == "--log") {
+      const auto value = take_value(inline_value);
+      if (!value) return UsageError{std::string(name) + " needs a value"};
+      if (name == "--port") {
+        options_.port = std::string(*value);
+        port_given_ = true;
+      } else if (name == "--log") {
+        options_.log_file = std::string(*value);
       } else {
-        return UsageError{"unknown option '" + std::string(name) + "'"};
+        const auto mode = mode_named(*value);
+        if (!mode) {
+          return UsageError{"unknown mode '" + std::string(*value) + "' (use flash or test)"};
+        }
+        options_.mode = *mode;
       }
+      return std::nullopt;
     }
+    return UsageError{"unknown option '" + std::string(name) + "'"};
+  }
 
-    if (help) {
-      options_.command = Command::help;
+  std::optional<UsageError> take_demo(std::optional<std::string_view> scenario) {
+    if (scenarios_.empty()) {
+      return UsageError{"--demo is not available in this build (it has no simulated box)"};
+    }
+    options_.demo = true;
+    if (!scenario) return std::nullopt;
+    if (std::ranges::find(scenarios_, *scenario) == scenarios_.end()) {
+      return UsageError{"unknown scenario '" + std::string(*scenario) +
+                        "'; the scenarios are: " + join(scenarios_)};
+    }
+    options_.scenario = std::string(*scenario);
+    return std::nullopt;
+  }
+
+  std::variant<Options, UsageError> finish() {
+    if (help_ || version_) {
+      options_.command = help_ ? Command::help : Command::version;
       return options_;
     }
-    if (version) {
-      options_.command = Command::version;
-      return options_;
-    }
-    if (port_given && options_.demo) {
+    if (port_given_ && options_.demo) {
       return UsageError{"--port and --demo cannot be used together"};
     }
-    if (list_ports) {
-      if (port_given || mode_given || options_.log_file) {
+    const bool mode_given = options_.mode != boot::Mode::none;
+    if (list_ports_) {
+      if (port_given_ || mode_given || options_.log_file) {
         return UsageError{"--list-ports cannot be combined with --port, --mode or --log"};
       }
       options_.command = Command::list_ports;
       return options_;
     }
-    if (!port_given && !options_.demo) {
+    if (!port_given_ && !options_.demo) {
       return UsageError{"no port given: use --port NAME (see --list-ports), or --demo"};
     }
     if (!mode_given) return UsageError{"no mode given: use --mode flash or --mode test"};
     return options_;
   }
 
- private:
   std::optional<std::string_view> take_value(std::optional<std::string_view> inline_value) {
     if (inline_value) {
       if (inline_value->empty()) return std::nullopt;
@@ -148,6 +153,7 @@ class Parser {
   std::span<const std::string> scenarios_;
   std::size_t next_ = 0;
   Options options_;
+  bool help_ = false, version_ = false, list_ports_ = false, port_given_ = false;
 };
 
 }  // namespace
