@@ -22,6 +22,7 @@ class Console {
   bool esc_pressed();
   // Ctrl-C or SIGTERM arrived: the program is ending.
   static bool interrupted();
+  static bool stdout_is_terminal();
   static bool stderr_is_terminal();
 };
 

@@ -93,6 +93,10 @@ bool Console::interrupted() {
   return interrupt_count.load() > 0;
 }
 
+bool Console::stdout_is_terminal() {
+  return isatty(STDOUT_FILENO) == 1;
+}
+
 bool Console::stderr_is_terminal() {
   return isatty(STDERR_FILENO) == 1;
 }

@@ -58,6 +58,10 @@ bool Console::interrupted() {
   return interrupt_count.load() > 0;
 }
 
+bool Console::stdout_is_terminal() {
+  return _isatty(_fileno(stdout)) != 0;
+}
+
 bool Console::stderr_is_terminal() {
   return _isatty(_fileno(stderr)) != 0;
 }

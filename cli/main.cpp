@@ -94,6 +94,7 @@ int run_check(const cli::Options& options) {
   settings.interrupted = [] { return cli::Console::interrupted(); };
   // The trace's lines would tear a bar drawn between them.
   settings.progress_bar = cli::Console::stderr_is_terminal() && !options.trace;
+  settings.show_controls = cli::Console::stdout_is_terminal();
   cli::TerminalPanel panel(std::move(settings));
 
   boot::SystemClock clock;

@@ -12,6 +12,21 @@ void print(std::FILE* stream, std::string_view text) {
   std::fflush(stream);
 }
 
+// ^[ for ESC, ^? for DEL: what a terminal's own echo shows for them.
+std::string with_controls_shown(std::string_view text) {
+  std::string shown;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\t' && c != '\r' && c != '\n') || byte == 0x7F) {
+      shown += '^';
+      shown += static_cast<char>(byte ^ 0x40);
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 }  // namespace
 
 TerminalPanel::TerminalPanel(TerminalPanelSettings settings) : settings_(std::move(settings)) {}
@@ -28,7 +43,7 @@ void TerminalPanel::append_log_line(std::string_view text) {
   finish_progress_bar();
   log_text_.append(text);
   log_text_.append("\r\n");
-  std::string line(text);
+  std::string line = settings_.show_controls ? with_controls_shown(text) : std::string(text);
   line += '\n';
   print(settings_.log_out, line);  // flushed per line, also into a pipe
 }

@@ -21,6 +21,9 @@ struct TerminalPanelSettings {
   std::FILE* log_out = stdout;                           // the log lines and nothing else
   std::FILE* messages = stderr;                          // errors, hints, the progress bar
   bool progress_bar = false;                             // only when messages go to a terminal
+  // For log lines going to a terminal, which the box's bytes could otherwise drive (escape
+  // sequences): control characters other than tab, CR and LF are shown as ^X.
+  bool show_controls = false;
 };
 
 class TerminalPanel final : public boot::Panel {

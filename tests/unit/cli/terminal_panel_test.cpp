@@ -45,6 +45,16 @@ TEST_F(TerminalPanelTest, LogLinesGoToStdoutAloneAndAreKeptWithCrLfForTheLogFile
   EXPECT_EQ(err_.text(), "");
 }
 
+TEST_F(TerminalPanelTest, OnATerminalControlBytesAreShownNotObeyedButTheLogKeepsThem) {
+  auto s = settings();
+  s.show_controls = true;
+  TerminalPanel panel(std::move(s));
+  const std::string console = "\x1b]0;pwned\x07\tok\r\nnext\x7f\x01";
+  panel.append_log_line(console);
+  EXPECT_EQ(out_.text(), "^[]0;pwned^G\tok\r\nnext^?^A\n");
+  EXPECT_EQ(panel.log_text(), console + "\r\n");
+}
+
 TEST_F(TerminalPanelTest, EscSetsOnlyTheAbortFlagAndAnInterruptAlsoAsksToClose) {
   TerminalPanel panel(settings());
   panel.process_pending_messages();
