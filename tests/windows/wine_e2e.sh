@@ -96,20 +96,24 @@ start_box() {
 
 # --- one run of the program ----------------------------------------------------------------
 
-# Runs pellora-cli.exe with the given arguments; its stdout with Windows line ends made
-# plain goes to $work/out, its stderr to $work/err, its exit status to $status.
+# Runs pellora-cli.exe with the given arguments; its stdout and stderr, with Windows line
+# ends made plain, go to $work/out and $work/err, its exit status to $status.
 status=0
 cli_pid=""
 run_limit=120  # seconds; a run that hangs ends with status 124
 start_cli() {
   : >"$work/out.raw"
-  timeout --kill-after=5 "$run_limit" "$wine" "$cli" "$@" </dev/null >"$work/out.raw" 2>"$work/err" &
+  # --foreground: a signal for the program reaches it once, not also through its group
+  # (a second Ctrl-C ends it at once).
+  timeout --foreground --kill-after=5 "$run_limit" "$wine" "$cli" "$@" </dev/null \
+    >"$work/out.raw" 2>"$work/err.raw" &
   cli_pid=$!
 }
 finish_cli() {
   status=0
   wait "$cli_pid" || status=$?
   sed 's/\r$//' "$work/out.raw" >"$work/out"
+  sed 's/\r$//' "$work/err.raw" >"$work/err"
 }
 run_cli() {
   start_cli "$@"
