@@ -60,7 +60,13 @@ say() { printf 'wine_e2e: %s\n' "$*" >&2; }
 
 # The first program started in a prefix also starts Wine's services, which keep its stdout
 # and stderr open; run the quiet ones first so the tests' own output files close on exit.
-quietly() { "$@" </dev/null >>"$work/wine.log" 2>&1; }
+quietly() {
+  "$@" </dev/null >>"$work/wine.log" 2>&1 && return 0
+  local failed_status=$?
+  say "failed with status $failed_status: $*"
+  tail -n 20 "$work/wine.log" >&2
+  return "$failed_status"
+}
 
 start_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -70,7 +76,7 @@ start_wine() {
   fi
   # Wine reads its COM port map when its server starts.
   quietly "$wine" reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$box_link" /f
-  quietly "$wineserver" -k || true
+  "$wineserver" -k >/dev/null 2>&1 || true  # none may be running
   quietly "$wineserver" -w
   # Persistent, so the services stay up between the runs instead of starting for each.
   quietly "$wineserver" -p
