@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 
 // The resource lives in a static library: it must be registered by name.
