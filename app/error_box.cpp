@@ -18,7 +18,7 @@ QString error_box_title(const QString& program_file) {
   const qsizetype dot = name.indexOf(QLatin1Char('.'));
   if (dot >= 0) name.truncate(dot);
   if (name.isEmpty()) return name;
-  return name.left(1).toUpper() + name.mid(1).toLower();
+  return name.left(1) + name.mid(1).toLower();
 }
 
 ErrorBox message_box_over(QWidget* parent) {

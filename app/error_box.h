@@ -13,7 +13,7 @@ namespace app {
 QString error_box_text(const QString& message);
 
 // The box's title from the program file's name: no folder, nothing from the first "." on,
-// the first character in upper case and every one after it in lower case.
+// the first character as it stands and every one after it in lower case.
 QString error_box_title(const QString& program_file);
 
 // Shows one error box; the tests put a recorder in its place so nothing blocks them.

@@ -98,7 +98,7 @@ TEST_F(SaveLog, ALogPathThatIsAFolderIsReportedWithTheFullPath) {
   EXPECT_TRUE(window.errors[0].text.startsWith("Cannot create file \"" +
                                                QDir::toNativeSeparators(log_path()) + "\". "))
       << window.errors[0].text.toStdString();
-  EXPECT_EQ(window.errors[0].title, "App_gui_tests");  // from this program's file name
+  EXPECT_EQ(window.errors[0].title, "app_gui_tests");  // from this program's file name
 }
 
 }  // namespace

@@ -33,13 +33,13 @@ TEST(ErrorBoxText, AppendsAFullStopUnlessTheMessageEndsInOneOrACharacterBeforeIt
   }
 }
 
-TEST(ErrorBoxTitle, IsTheProgramNameWithoutFolderOrExtensionCapitalised) {
+TEST(ErrorBoxTitle, IsTheProgramNameWithoutFolderOrExtensionTheRestInLowerCase) {
   const TextCase cases[] = {
-      {"/usr/bin/pellora", "Pellora"},
-      {"pellora", "Pellora"},
+      {"/usr/bin/pellora", "pellora"},  // the first character keeps its case
+      {"C:\\Program Files\\Pellora\\Pellora.exe", "Pellora"},
       {"C:\\Program Files\\Pellora\\PELLORA.EXE", "Pellora"},
-      {"/opt/tools/my.tool.v2", "My"},  // everything from the first "." on goes
-      {"/home/me/dots.in.folder/prog", "Prog"},
+      {"/opt/tools/my.tool.v2", "my"},  // everything from the first "." on goes
+      {"/home/me/dots.in.folder/Prog", "Prog"},
       {"/build/tests/App_GUI_Tests", "App_gui_tests"},
       {"/tmp/.hidden", ""},
   };

@@ -184,7 +184,7 @@ TEST_F(BootCheckInWindow, ADeviceLostMidCheckIsReportedInAnErrorBoxAndThePortRel
   ASSERT_EQ(window->errors.size(), 1u);
   EXPECT_TRUE(window->errors[0].text.contains("function failed"))
       << window->errors[0].text.toStdString();
-  EXPECT_EQ(window->errors[0].title, "App_gui_tests");
+  EXPECT_EQ(window->errors[0].title, "app_gui_tests");
   EXPECT_FALSE(form().ComPort1().is_open());
   EXPECT_EQ(control_set_enabled(), std::vector<bool>(5, true));
 }
