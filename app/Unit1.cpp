@@ -44,6 +44,8 @@ constexpr std::chrono::milliseconds lamp_interval{100};
 template <typename Widget>
 Widget* placed(Widget* widget, const char* name, QRect geometry) {
   widget->setObjectName(QString::fromLatin1(name));
+  // The stylesheet stops the window's font at the group box; each control takes it itself.
+  widget->setFont(app::window_font());
   widget->setGeometry(geometry);
   return widget;
 }
@@ -226,7 +228,11 @@ void TForm1::spSkinButton2Click() {
 
 void TForm1::spSkinButton3Click() {
   run_guarded([this] {
-    const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(app::log_file_name));
+    // Once the current folder has been deleted Qt's current path is empty, and an absolute
+    // path built on it would name the root folder; the bare name fails there as it should.
+    const QString name = QString::fromLatin1(app::log_file_name);
+    const QString folder = QDir::currentPath();
+    const QString path = folder.isEmpty() ? name : QDir(folder).absoluteFilePath(name);
     const QString error = app::save_log_file(log_bytes(), path);
     if (!error.isEmpty()) show_error(error);
   });

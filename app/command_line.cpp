@@ -32,9 +32,11 @@ CommandLine parse_command_line(const QStringList& arguments, bool leave_qt_optio
 
 QString usage_text() {
   return QStringLiteral(
-      "usage: pellora [--demo[=SCENARIO]]\n"
+      "usage: pellora [--demo[=SCENARIO]] [--screenshot-tour DIR]\n"
       "Checks over a serial line whether a DM500 box still boots.\n"
       "  --demo[=SCENARIO]  run against a simulated box (scenario: good unless named)\n"
+      "  --screenshot-tour DIR\n"
+      "                     click through a demo run and save pictures of it in DIR\n"
       "  --version          print the version and the loader image carried\n"
       "  --help             print this text\n");
 }

@@ -75,25 +75,35 @@ void TitleBar::show_rolled_up(bool rolled_up) {
 
 void TitleBar::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
-  // The window system moves the window best (and on Wayland only it can).
-  QWindow* handle = window()->windowHandle();
-  if (handle && handle->startSystemMove()) return;
-  dragging_ = true;
+  pressed_ = true;
   drag_offset_ = event->globalPosition().toPoint() - window()->frameGeometry().topLeft();
 }
 
 void TitleBar::mouseMoveEvent(QMouseEvent* event) {
-  if (!dragging_) return QWidget::mouseMoveEvent(event);
+  if (!pressed_) return QWidget::mouseMoveEvent(event);
+  if (!dragging_) {
+    // The window system moves the window best (and on Wayland only it can), but handing it
+    // the press itself would swallow the second click of a double-click, so it gets the
+    // move only once the mouse moves.
+    QWindow* handle = window()->windowHandle();
+    if (handle && handle->startSystemMove()) {
+      pressed_ = false;
+      return;
+    }
+    dragging_ = true;
+  }
   window()->move(event->globalPosition().toPoint() - drag_offset_);
 }
 
 void TitleBar::mouseReleaseEvent(QMouseEvent* event) {
+  pressed_ = false;
   dragging_ = false;
   QWidget::mouseReleaseEvent(event);
 }
 
 void TitleBar::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
+    pressed_ = false;
     dragging_ = false;
     emit roll_up_clicked();
   }

@@ -39,6 +39,7 @@ class TitleBar : public QWidget {
   QAction* roll_up_action_;
   // Where the press grabbed the window, when the platform cannot move it for us.
   QPoint drag_offset_;
+  bool pressed_ = false;
   bool dragging_ = false;
 };
 

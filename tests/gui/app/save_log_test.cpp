@@ -101,4 +101,23 @@ TEST_F(SaveLog, ALogPathThatIsAFolderIsReportedWithTheFullPath) {
   EXPECT_EQ(window.errors[0].title, "app_gui_tests");  // from this program's file name
 }
 
+#ifdef __unix__
+TEST_F(SaveLog, ACurrentFolderThatWasDeletedIsReportedAndNothingIsWrittenElsewhere) {
+  QTemporaryDir doomed;
+  ASSERT_TRUE(doomed.isValid());
+  QDir::setCurrent(doomed.path());
+  ASSERT_TRUE(doomed.remove());
+  const bool root_had_a_log = QFile::exists("/Log.log");
+
+  window->spSkinButton3Click();
+  const bool written_to_root = !root_had_a_log && QFile::exists("/Log.log");
+  if (written_to_root) QFile::remove("/Log.log");
+
+  EXPECT_FALSE(written_to_root);
+  ASSERT_EQ(window.errors.size(), 1u);
+  EXPECT_TRUE(window.errors[0].text.startsWith("Cannot create file \""))
+      << window.errors[0].text.toStdString();
+}
+#endif
+
 }  // namespace

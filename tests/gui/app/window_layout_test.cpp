@@ -113,16 +113,8 @@ TEST_F(WindowAtStart, TheGaugeShowsItsValueAndPercentCentred) {
   EXPECT_EQ(window->PP->value(), 0);
   EXPECT_EQ(window->PP->text(), "0%");
   EXPECT_TRUE(window->PP->alignment() & Qt::AlignHCenter);
-  window->PP->setValue(37);
+  ScreenLog::show_percent(*window->PP, 37);
   EXPECT_EQ(window->PP->text(), "37%");
-
-  // The upload's pieces by the dialogue's rounding: 1024 of 43,044 is 2.38 %, 42 pieces 99.92 %.
-  ScreenLog::show_progress(*window->PP, 1024, 43044);
-  EXPECT_EQ(window->PP->text(), "2%");
-  ScreenLog::show_progress(*window->PP, 42 * 1024, 43044);
-  EXPECT_EQ(window->PP->text(), "100%");
-  ScreenLog::reset_progress(*window->PP);
-  EXPECT_EQ(window->PP->text(), "0%");
 }
 
 TEST_F(WindowAtStart, TheLogIsAnEditableWrappingCourierPaneInItsBlue) {
@@ -136,6 +128,15 @@ TEST_F(WindowAtStart, TheLogIsAnEditableWrappingCourierPaneInItsBlue) {
   EXPECT_FALSE(memo->isReadOnly());
   EXPECT_FALSE(memo->tabChangesFocus());
   EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+TEST_F(WindowAtStart, TheControlsShareTheWindowsEightPointFont) {
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           window->spSkinButton1, window->flsmode, window->testmode, window->spSkinComboBox1,
+           window->spSkinButton2, window->spSkinButton3}) {
+    control->ensurePolished();
+    EXPECT_EQ(QFontInfo(control->font()).pointSize(), 8) << control->objectName().toStdString();
+  }
 }
 
 TEST_F(WindowAtStart, TheLogHasTheFocusAndComesFirstInTheTabOrder) {

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -118,6 +119,27 @@ TEST_F(WindowStates, DetectPortListsWhatOpensInOrderAndDropsTheListDown) {
   }
   EXPECT_FALSE(form().ComPort1().is_open());
   EXPECT_TRUE(window->errors.empty());
+}
+
+TEST(DetectPort, AListOfManyPortsDropsDownEightRowsAndScrollsTheRest) {
+  std::set<std::string> present;
+  std::vector<std::string> candidates;
+  for (int n = 1; n <= 20; ++n) {
+    candidates.push_back("/dev/ttyUSB" + std::to_string(n));
+    present.insert(candidates.back());
+  }
+  WindowUnderTest window(std::make_unique<FakePort>(present), candidates);
+  window->show();
+  window->spSkinButton2->click();
+  ASSERT_EQ(window->spSkinComboBox1->count(), 20);
+  QAbstractItemView* view = window->spSkinComboBox1->view();
+  ASSERT_TRUE(view->isVisible());
+  const int row_height = view->sizeHintForRow(0);
+  ASSERT_GT(row_height, 0);
+  EXPECT_LE(view->viewport()->height(), 8 * row_height + row_height / 2);
+  EXPECT_GE(view->viewport()->height(), 7 * row_height);
+  EXPECT_TRUE(view->verticalScrollBar()->isVisible());
+  window->spSkinComboBox1->hidePopup();
 }
 
 TEST(DetectPort, WithNothingThatOpensTheListStaysEmptyAndShut) {
