@@ -40,7 +40,11 @@ class TerminalPanel final : public boot::Panel {
   void process_pending_messages() override;
   bool abort_flag() const override { return abort_flag_; }
   void set_abort_flag(bool set) override { abort_flag_ = set; }
-  bool close_requested() const override { return close_requested_; }
+  // A signal is seen at once, not only when messages are processed: the terminal has no
+  // queue that would hold it for later.
+  bool close_requested() const override {
+    return close_requested_ || (settings_.interrupted && settings_.interrupted());
+  }
   std::string selected_port() const override { return settings_.port; }
   boot::Mode selected_mode() const override { return settings_.mode; }
   void rebuild_port_list() override;

@@ -66,9 +66,9 @@ std::unique_ptr<SerialDevice> open_serial_device(const std::string& name,
                                                  const LineSettings& settings,
                                                  const ReadTimeouts& timeouts);
 
-// Error texts shared by the backends. POSIX:   "<name>: ReadFile function failed (system
-// error code: 5: Input/output error)". Windows: "<name>: ReadFile function failed (win error
-// code: 995)".
+// Error texts shared by the backends. POSIX: "<name>: ReadFile function failed (system error
+// code: 5: Input/output error)". Windows, exactly as users there know it: "ReadFile function
+// failed (win error code: 995)".
 inline constexpr const char* read_failed_text = "ReadFile function failed";
 inline constexpr const char* write_failed_text = "WriteFile function failed";
 

@@ -14,10 +14,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -159,6 +161,7 @@ class PosixDevice final : public SerialDevice {
       fail(name_, "cannot set " + std::to_string(settings.baud_rate) + " baud", errno);
     if (tcsetattr(fd_, TCSANOW, &tio) != 0) fail(name_, "cannot apply the line settings", errno);
     if (!speed) set_nonstandard_speed(settings.baud_rate);
+    baud_rate_ = settings.baud_rate;
   }
 
   void set_timeouts(const ReadTimeouts& timeouts) override { timeouts_ = timeouts; }
@@ -187,9 +190,7 @@ class PosixDevice final : public SerialDevice {
       if (ready > 0 && (waiter.revents & hang_up_events) && !(waiter.revents & POLLOUT))
         fail_write(EIO);
     }
-    while (tcdrain(fd_) != 0) {
-      if (errno != EINTR) fail_write(errno);
-    }
+    drain(deadline);
   }
 
   Bytes read(std::size_t count) override {
@@ -216,7 +217,7 @@ class PosixDevice final : public SerialDevice {
       const int ready = ppoll(&waiter, 1, time_left(deadline, storage), nullptr);
       if (ready < 0) {
         if (errno == EINTR) continue;
-        return keep_or_fail(received, size, errno);
+        fail(name_, read_failed_text, errno);
       }
       if (ready == 0) {
         if (passed(deadline)) break;  // out of time: not an error
@@ -229,11 +230,16 @@ class PosixDevice final : public SerialDevice {
         if (interval) interval_deadline = Clock::now() + *interval;
         continue;
       }
-      if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-      if (n < 0) return keep_or_fail(received, size, errno);
+      if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+        if (passed(deadline)) break;
+        continue;
+      }
+      if (n < 0) fail(name_, read_failed_text, errno);
       // Readable yet nothing to read: the device hung up (unplugged, or the far side of a
       // pseudo-terminal closed). Returning empty here would let a wait loop spin forever.
-      if (waiter.revents & hang_up_events) return keep_or_fail(received, size, EIO);
+      // What arrived before is lost with the device, as on Windows: the failure must reach
+      // the dialogue now, since its last read has no next one to report it.
+      if (waiter.revents & hang_up_events) fail(name_, read_failed_text, EIO);
       if (passed(deadline)) break;  // readiness without data must not outlast the deadline
     }
     received.resize(size);
@@ -267,15 +273,29 @@ class PosixDevice final : public SerialDevice {
     fail(name_, write_failed_text, error);
   }
 
-  // Bytes already received are handed over; the next read reports the failure.
-  Bytes keep_or_fail(Bytes& received, std::size_t size, int error) {
-    if (size == 0) fail(name_, read_failed_text, error);
-    received.resize(size);
-    return std::move(received);
+  // Waits until the line has sent what is queued, but not past the write's deadline:
+  // tcdrain has none, and a stalled adapter must not hold the write for ever.
+  void drain(Clock::time_point deadline) {
+    for (;;) {
+      int queued = 0;
+      if (ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == ENOTTY || errno == EINVAL) return;  // no queue to ask about
+        fail_write(errno);
+      }
+      if (queued <= 0 || passed(deadline)) return;  // a cut-short write is not an error
+      // About as long as the line needs for what is queued (10 bits a byte), then ask again.
+      const auto needed = std::chrono::microseconds(
+          std::max<std::int64_t>(1000, std::int64_t{queued} * 10'000'000 / baud_rate_));
+      const auto remaining =
+          std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+      std::this_thread::sleep_for(std::min(needed, remaining));
+    }
   }
 
   std::string name_;
   int fd_;
+  std::uint32_t baud_rate_ = scan_baud_rate;
   ReadTimeouts timeouts_;
 };
 

@@ -47,7 +47,7 @@ std::string code_suffix(DWORD code) {
                     code_suffix(code));
 }
 
-// Read and write failures keep the short texts the user knows from the original tool.
+// Read and write failures keep the exact short texts Windows users of such tools know.
 [[noreturn]] void fail_transfer(const char* text, DWORD code) {
   throw SerialError(std::string(text) + code_suffix(code));
 }

@@ -73,6 +73,15 @@ TEST_F(TerminalPanelTest, EscSetsOnlyTheAbortFlagAndAnInterruptAlsoAsksToClose) 
   EXPECT_TRUE(panel.close_requested());
 }
 
+// After the banner the dialogue asks between its steps, long before it next lets messages
+// be processed; a Ctrl-C must stop it there all the same.
+TEST_F(TerminalPanelTest, AnInterruptIsACloseRequestBeforeMessagesAreProcessed) {
+  TerminalPanel panel(settings());
+  EXPECT_FALSE(panel.close_requested());
+  interrupted_ = true;
+  EXPECT_TRUE(panel.close_requested());
+}
+
 TEST_F(TerminalPanelTest, RebuildingThePortListPrintsTheScanOnStderr) {
   TerminalPanel panel(settings());
   panel.rebuild_port_list();

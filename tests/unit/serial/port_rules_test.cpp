@@ -205,16 +205,24 @@ TEST_F(OpenPort, AVanishedDeviceMakesReadAndWriteThrow) {
   EXPECT_NO_THROW(port.close());
 }
 
+// Also after some bytes came: the dialogue's last read of a step has no next read that
+// could report the loss, so the bytes go with the device, as on Windows.
 TEST_F(OpenPort, AReadWaitingWhenTheDeviceVanishesThrows) {
   port.set_timeouts(dialogue_profile);
-  std::thread far_end([this] {
-    std::this_thread::sleep_for(100ms);
-    pty.close_master();
-  });
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_THAT(error_of([&] { port.read(200); }), HasSubstr("ReadFile function failed"));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);  // not the quiet-line timeout
-  far_end.join();
+  for (const Bytes& before : {Bytes{}, Bytes{0x0A, 'c', 'l'}}) {
+    SCOPED_TRACE(before.size());
+    PtyPair line;
+    port.set_port(line.slave_path());
+    port.open();
+    std::thread far_end([&] {
+      if (!before.empty()) line.send(before);
+      std::this_thread::sleep_for(100ms);
+      line.close_master();
+    });
+    EXPECT_THAT(error_of([&] { port.read(200); }), HasSubstr("ReadFile function failed"));
+    far_end.join();
+    port.close();
+  }
 }
 
 class TempFile {
