@@ -22,7 +22,10 @@ bool equals(serial::ByteView bytes, std::string_view text) {
   return std::ranges::equal(bytes, text);
 }
 
-void upload_loader(Dialogue& d, serial::ByteView image) {
+// False when the user closed the window meanwhile: the check has been stopped then. A line
+// that stops taking bytes holds each piece for its whole write timeout, so the close is
+// heard between pieces rather than after the whole image.
+bool upload_loader(Dialogue& d, serial::ByteView image) {
   add_line(d.panel, sending_flash_loader_line);
   const auto total = static_cast<std::uint32_t>(image.size());
   std::size_t taken = 0;
@@ -33,7 +36,9 @@ void upload_loader(Dialogue& d, serial::ByteView image) {
     taken += piece.size();
     show_progress(d.panel, static_cast<std::uint32_t>(taken), total);
     if (piece.size() < upload_piece_size || taken >= image.size()) break;
+    if (!window_still_open(d)) return false;
   }
+  return true;
 }
 
 }  // namespace
@@ -71,7 +76,7 @@ bool flash_handshake(Dialogue& d) {
 bool flash_upload_and_check(Dialogue& d, LoaderImage loader_image) {
   // The loader, piece by piece.
   if (!window_still_open(d)) return false;
-  if (loader_image) upload_loader(d, *loader_image);
+  if (loader_image && !upload_loader(d, *loader_image)) return false;
 
   // Let the loader start, and drop whatever the boot ROM said meanwhile.
   d.panel.process_pending_messages();

@@ -141,6 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         CloseCase{"BeforeStartCommand", boot::Mode::flash, 0, 1, "Dreambox Detected...Ok!"},
         CloseCase{"BeforeUpload", boot::Mode::flash, 1, 2,
                   "Data1: [6C6F6164696E6720696E7374722E2066696C65]"},
+        CloseCase{"DuringTheUpload", boot::Mode::flash, 5, 6, "Sending Flash Loader..."},
         CloseCase{"BeforeSpeedFrame", boot::Mode::flash, 44, 45, "Sending Flash Loader..."},
         CloseCase{"BeforeStatusFrame", boot::Mode::flash, 45, 46, "Settings Baudrate Ok!!"},
         CloseCase{"TestModeBeforeSingleReturn", boot::Mode::test, 0, 1, "console\r\n"}),
