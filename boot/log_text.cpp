@@ -23,7 +23,7 @@ std::string_view status_message_text(std::uint8_t code) {
 }
 
 void log_status_message(Panel& panel, std::uint8_t code) {
-  if (code < status_messages.size()) panel.append_log_line(status_messages[code]);
+  if (code < status_messages.size()) panel.append_log_line(status_message_text(code));
 }
 
 void log_status_message(Panel& panel, StatusMessage message) {

@@ -1,6 +1,6 @@
 #pragma once
 // The simulated box behind --demo. Builds without the simulator (Windows) have no demo:
-// available() is false and there are no scenarios.
+// there are no scenarios, and the option parser refuses --demo.
 
 #include <memory>
 #include <string>
@@ -10,7 +10,6 @@ namespace cli {
 
 class DemoBox {
  public:
-  static bool available();
   static std::vector<std::string> scenario_names();
 
   // Starts a simulated box with the given scenario, paced like a real line; it switches

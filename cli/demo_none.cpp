@@ -6,10 +6,6 @@ namespace cli {
 
 struct DemoBox::Impl {};
 
-bool DemoBox::available() {
-  return false;
-}
-
 std::vector<std::string> DemoBox::scenario_names() {
   return {};
 }

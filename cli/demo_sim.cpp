@@ -19,10 +19,6 @@ struct DemoBox::Impl {
   sim::SimulatedBox box;
 };
 
-bool DemoBox::available() {
-  return true;
-}
-
 std::vector<std::string> DemoBox::scenario_names() {
   std::vector<std::string> names;
   for (const auto& scenario : sim::scenarios()) names.emplace_back(scenario.name);

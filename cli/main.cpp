@@ -81,7 +81,8 @@ int run_check(const cli::Options& options) {
   cli::ErrorNotingPort noting_port(serial_port);
   std::optional<cli::TracingPort> tracing_port;
   if (options.trace) tracing_port.emplace(noting_port, stderr);
-  serial::Port& port = tracing_port ? static_cast<serial::Port&>(*tracing_port) : noting_port;
+  serial::Port& port = tracing_port ? static_cast<serial::Port&>(*tracing_port)
+                                    : static_cast<serial::Port&>(noting_port);
 
   cli::Console console;
   cli::TerminalPanelSettings settings;
