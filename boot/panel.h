@@ -1,13 +1,13 @@
 #pragma once
-// Everything the boot dialogue needs from its window, and nothing more. The Qt window, the
-// terminal front end and the tests' recording fake implement it.
+// What the boot dialogue does to its window at its points in the sequence, and nothing a
+// caller could pass in. The Qt window, the Windows window, the terminal and the tests'
+// recording fake implement it.
 
-#include <string>
 #include <string_view>
 
-namespace boot {
+#include "boot/report.h"
 
-enum class Mode { none, flash, test };
+namespace boot {
 
 class Panel {
  public:
@@ -26,7 +26,7 @@ class Panel {
   virtual void enable_control_set() = 0;
   virtual void set_save_log_visible(bool visible) = 0;
 
-  // Lets the window handle what is pending (Esc, repaints) once, then returns.
+  // Lets the window handle what is pending (Esc, repaints, a close) once, then returns.
   virtual void process_pending_messages() = 0;
 
   // Set by Esc; tested by the waits.
@@ -35,15 +35,12 @@ class Panel {
   // The user closed the window (or interrupted the terminal): the check ends at its next step.
   virtual bool close_requested() const = 0;
 
-  // The port list's selected entry; empty when nothing is selected.
-  virtual std::string selected_port() const = 0;
-  virtual Mode selected_mode() const = 0;
-  // Clear the port list, scan, drop the list down (the "Detect Port" sequence).
+  // Clear the port list, scan, drop the list down: the open failure path's "Detect Port".
   virtual void rebuild_port_list() = 0;
 
-  // A failure the log's fixed texts cannot say (a device lost mid-check), in the serial
-  // error's words.
-  virtual void report_error(std::string_view message) = 0;
+  // While the banner watch waits: what the line has brought so far, for a hint beside the
+  // log (never in it). WaitHint::none takes the hint away.
+  virtual void show_wait_hint(WaitHint hint, const BannerWatchSeen& seen) = 0;
 };
 
 }  // namespace boot

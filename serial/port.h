@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,6 +37,17 @@ enum class StopBits { one, two };
 inline constexpr std::uint32_t scan_baud_rate = 9600;
 inline constexpr std::uint32_t boot_baud_rate = 115200;
 
+// Sees the bytes a port sends and receives, as they go (the --trace dump).
+class TrafficObserver {
+ public:
+  virtual ~TrafficObserver() = default;
+  virtual void bytes_sent(ByteView bytes) = 0;
+  virtual void bytes_received(ByteView bytes) = 0;
+};
+
+// How often a stalled write asks whether to go on waiting.
+inline constexpr std::uint32_t write_stall_check_interval_ms = 100;
+
 // Failures throw serial::SerialError (serial_error.h).
 class Port {
  public:
@@ -65,6 +77,18 @@ class Port {
   virtual Bytes read(std::size_t count) = 0;
   // Received bytes waiting unread, for the receive lamp; 0 when closed.
   virtual std::size_t bytes_waiting() const = 0;
+
+  // A read that returned bytes when the line hung up keeps the loss for the next use of the
+  // port; this is that loss's text while nothing has reported it yet, else empty.
+  virtual std::string pending_error() const { return {}; }
+
+  // nullptr: nobody watches.
+  virtual void set_traffic_observer(TrafficObserver* observer) { (void)observer; }
+
+  // While a write makes no progress (the line takes no bytes), keep_waiting is asked about
+  // every write_stall_check_interval_ms; false ends the write with serial::WriteAbandoned.
+  // An empty function waits out the write timeouts.
+  virtual void set_write_stall_check(std::function<bool()> keep_waiting) { (void)keep_waiting; }
 };
 
 }  // namespace serial

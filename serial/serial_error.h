@@ -12,4 +12,10 @@ class SerialError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A stalled write given up because the user asked to stop (not a fault of the device).
+class WriteAbandoned : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 }  // namespace serial

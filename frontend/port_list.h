@@ -1,0 +1,20 @@
+#pragma once
+// The "Detect Port" list: the platform's candidates that open, then any extra names (the
+// demo box), each with what the system knows of its adapter.
+
+#include <string>
+#include <vector>
+
+#include "serial/port.h"
+
+namespace frontend {
+
+struct PortEntry {
+  std::string name;         // what the dialogue opens
+  std::string description;  // e.g. "FT232R USB UART — FTDI (ftdi_sio)"; empty when unknown
+};
+
+std::vector<PortEntry> scan_port_list(serial::Port& port,
+                                      const std::vector<std::string>& extra_names = {});
+
+}  // namespace frontend
