@@ -1,0 +1,477 @@
+// Drives pellora.exe from outside, the way a person does: it finds the controls by their
+// captions, clicks them with the mouse (SendInput), presses Esc, reads what the window shows
+// and dismisses any message box. Runs in the same Wine prefix as the window.
+//
+// usage: pellora-window-driver.exe STEP...
+// Each step is VERB or VERB=ARG or VERB=ARG|ARG; the steps run in order and the first that
+// fails ends the run (exit status 1). A message box nobody asked for fails the step that
+// meets it, and is dismissed all the same. Steps:
+//   wait-window=SECONDS           the window is up
+//   click=CAPTION                 a control or title bar button, by its caption
+//   select-port=NAME              pick the port from the (dropped) port list
+//   key=esc                       Esc to the window
+//   wait-log-line=TEXT|SECONDS    a log line equal to TEXT appears
+//   wait-enabled=CAPTION|SECONDS  the control becomes usable
+//   expect-enabled=CAPTION|0/1, expect-visible=CAPTION|0/1, expect-checked=CAPTION|0/1
+//   expect-lamp=CAPTION|0/1       a status lamp is lit or not
+//   expect-gauge=PERCENT          the gauge's value
+//   expect-ports=COUNT            the port list's item count
+//   expect-dropped=0/1            the port list is dropped down
+//   expect-focus-in-window        the keyboard focus is on one of the window's controls
+//   write-log=FILE                the log pane's text, as UTF-8
+//   write-diagnosis=FILE          the diagnosis area's text, as UTF-8
+//   dismiss-error=FILE|SECONDS    a message box comes up: its title, a line break and its
+//                                 text go to FILE, and its OK button is clicked
+//   no-error=SECONDS              no message box comes up in that time
+//   wait-exit=SECONDS             the window has gone and its process has ended
+//   screenshot=FILE.png           the window (and a dropped list) as the screen shows it
+//   sleep=MILLISECONDS
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gdiplus.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "winapp/control_ids.h"
+#include "winapp/skinned_controls.h"
+
+namespace {
+
+constexpr wchar_t window_caption[] = L"Pellora By Vantrosk";
+using Clock = std::chrono::steady_clock;
+
+struct Failure {
+  std::string why;
+};
+
+std::string narrow(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int count = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                        nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(count), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), count,
+                      nullptr, nullptr);
+  return utf8;
+}
+
+std::wstring widen(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int count =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(count), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), count);
+  return wide;
+}
+
+// A control's text through WM_GETTEXT, which Windows carries across processes.
+std::wstring text_of(HWND window) {
+  const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const auto copied = SendMessageW(window, WM_GETTEXT, static_cast<WPARAM>(length + 1),
+                                   reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied));
+  return text;
+}
+
+std::wstring class_of(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+class Driver {
+ public:
+  int run(const std::vector<std::string>& steps) {
+    int status = 0;
+    for (const std::string& step : steps) {
+      try {
+        perform(step);
+        std::printf("ok    %s\n", step.c_str());
+      } catch (const Failure& failure) {
+        std::printf("FAIL  %s: %s\n", step.c_str(), failure.why.c_str());
+        status = 1;
+        break;
+      }
+      std::fflush(stdout);
+    }
+    // Whatever happened, no message box is left waiting for a person.
+    while (HWND box = message_box()) dismiss(box);
+    std::fflush(stdout);
+    return status;
+  }
+
+ private:
+  HWND form_ = nullptr;
+  DWORD process_id_ = 0;
+
+  void perform(const std::string& step) {
+    const std::size_t equals = step.find('=');
+    const std::string verb = step.substr(0, equals);
+    std::vector<std::string> args;
+    if (equals != std::string::npos) {
+      std::string rest = step.substr(equals + 1);
+      for (std::size_t bar; (bar = rest.find('|')) != std::string::npos; rest.erase(0, bar + 1)) {
+        args.push_back(rest.substr(0, bar));
+      }
+      args.push_back(rest);
+    }
+    const auto arg = [&](std::size_t i) -> const std::string& {
+      if (i >= args.size()) throw Failure{"missing argument"};
+      return args[i];
+    };
+    const auto seconds = [&](std::size_t i) {
+      return std::chrono::duration<double>(std::stod(arg(i)));
+    };
+    const auto flag = [&](std::size_t i) { return arg(i) == "1"; };
+
+    if (verb == "wait-window") return wait_window(seconds(0));
+    check_no_message_box();
+    if (verb == "click") return click(control(arg(0)));
+    if (verb == "select-port") return select_port(arg(0));
+    if (verb == "key") return press_escape();
+    if (verb == "wait-log-line") return wait_log_line(arg(0), seconds(1));
+    if (verb == "wait-enabled") {
+      HWND target = control(arg(0));
+      return wait_until([&] { return IsWindowEnabled(target) != FALSE; }, seconds(1),
+                        "it stays disabled");
+    }
+    if (verb == "expect-enabled") {
+      return expect(IsWindowEnabled(control(arg(0))) != FALSE, flag(1), "enabled");
+    }
+    if (verb == "expect-visible") {
+      return expect(IsWindowVisible(control(arg(0))) != FALSE, flag(1), "visible");
+    }
+    if (verb == "expect-checked") {
+      return expect(SendMessageW(control(arg(0)), BM_GETCHECK, 0, 0) == BST_CHECKED, flag(1),
+                    "checked");
+    }
+    if (verb == "expect-lamp") {
+      return expect(SendMessageW(control(arg(0)), winapp::lamp_is_lit, 0, 0) != 0, flag(1), "lit");
+    }
+    if (verb == "expect-gauge") {
+      const auto value = SendMessageW(by_id(winapp::id::gauge), PBM_GETPOS, 0, 0);
+      if (std::to_string(value) != arg(0))
+        throw Failure{"the gauge shows " + std::to_string(value)};
+      return;
+    }
+    if (verb == "expect-ports") {
+      const auto count = SendMessageW(by_id(winapp::id::port_list), CB_GETCOUNT, 0, 0);
+      if (std::to_string(count) != arg(0)) throw Failure{"the list holds " + std::to_string(count)};
+      return;
+    }
+    if (verb == "expect-dropped") {
+      return expect(SendMessageW(by_id(winapp::id::port_list), CB_GETDROPPEDSTATE, 0, 0) != 0,
+                    flag(0), "dropped down");
+    }
+    if (verb == "expect-focus-in-window") {
+      GUITHREADINFO info{};
+      info.cbSize = sizeof(info);
+      GetGUIThreadInfo(GetWindowThreadProcessId(form_, nullptr), &info);
+      if (!info.hwndFocus || !IsChild(form_, info.hwndFocus)) {
+        throw Failure{"the focus is on no control of the window"};
+      }
+      return;
+    }
+    if (verb == "write-log")
+      return write_file(arg(0), narrow(text_of(by_id(winapp::id::log_pane))));
+    if (verb == "write-diagnosis") {
+      return write_file(arg(0), narrow(text_of(by_id(winapp::id::diagnosis))));
+    }
+    if (verb == "dismiss-error") {
+      HWND box = nullptr;
+      wait_until([&] { return (box = message_box()) != nullptr; }, seconds(1),
+                 "no message box came up", false);
+      write_file(arg(0), narrow(text_of(box)) + "\n" + narrow(message_box_text(box)));
+      return dismiss(box);
+    }
+    if (verb == "no-error") {
+      const auto end = Clock::now() + seconds(0);
+      while (Clock::now() < end) {
+        check_no_message_box();
+        pause();
+      }
+      return;
+    }
+    if (verb == "wait-exit") return wait_exit(seconds(0));
+    if (verb == "screenshot") return screenshot(arg(0));
+    if (verb == "sleep") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(arg(0))));
+      return;
+    }
+    throw Failure{"unknown step"};
+  }
+
+  static void pause() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
+
+  static void expect(bool actual, bool wanted, const char* what) {
+    if (actual != wanted) throw Failure{std::string(wanted ? "not " : "") + what};
+  }
+
+  void wait_until(const std::function<bool()>& done, std::chrono::duration<double> limit,
+                  const std::string& why, bool boxes_fail = true) {
+    const auto end = Clock::now() + limit;
+    for (;;) {
+      if (boxes_fail) check_no_message_box();
+      if (done()) return;
+      if (Clock::now() >= end) throw Failure{why};
+      pause();
+    }
+  }
+
+  void wait_window(std::chrono::duration<double> limit) {
+    wait_until(
+        [&] {
+          form_ = FindWindowW(L"PelloraForm", window_caption);
+          return form_ && IsWindowVisible(form_);
+        },
+        limit, "the window did not come up", false);
+    GetWindowThreadProcessId(form_, &process_id_);
+    // Up, and done with what it does as it opens.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &ignored);
+  }
+
+  HWND control(const std::string& caption) {
+    if (!form_) throw Failure{"no window yet"};
+    struct Search {
+      std::wstring caption;
+      HWND found = nullptr;
+    } search{widen(caption)};
+    EnumChildWindows(
+        form_,
+        [](HWND child, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          wchar_t text[128] = {};
+          GetWindowTextW(child, text, 128);
+          if (s->caption == text) {
+            s->found = child;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found) throw Failure{"no control captioned \"" + caption + "\""};
+    return search.found;
+  }
+
+  HWND by_id(int id) {
+    if (!form_) throw Failure{"no window yet"};
+    HWND box = GetDlgItem(form_, winapp::id::group_box);
+    HWND found = box ? GetDlgItem(box, id) : nullptr;
+    if (!found) throw Failure{"no control with id " + std::to_string(id)};
+    return found;
+  }
+
+  // The window's top-level windows of a class: a message box (#32770), the dropped list.
+  HWND top_level_of_class(const wchar_t* wanted_class) const {
+    struct Search {
+      DWORD process;
+      const wchar_t* wanted;
+      HWND found = nullptr;
+    } search{process_id_, wanted_class};
+    if (!process_id_) return nullptr;
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          DWORD process = 0;
+          GetWindowThreadProcessId(window, &process);
+          if (process == s->process && IsWindowVisible(window) && class_of(window) == s->wanted) {
+            s->found = window;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  HWND message_box() const { return top_level_of_class(L"#32770"); }
+
+  static std::wstring message_box_text(HWND box) {
+    HWND text = GetDlgItem(box, 0xFFFF);
+    return text ? text_of(text) : std::wstring();
+  }
+
+  void check_no_message_box() {
+    if (HWND box = message_box()) {
+      const std::string text = narrow(text_of(box)) + ": " + narrow(message_box_text(box));
+      dismiss(box);
+      throw Failure{"a message box came up: " + text};
+    }
+  }
+
+  void dismiss(HWND box) {
+    HWND ok = GetDlgItem(box, IDOK);
+    if (!ok) ok = GetDlgItem(box, IDCANCEL);
+    if (ok) {
+      click_at_centre_of(ok, box);
+      const auto end = Clock::now() + std::chrono::seconds(3);
+      while (IsWindow(box) && IsWindowVisible(box) && Clock::now() < end) pause();
+    }
+    if (IsWindow(box) && IsWindowVisible(box)) PostMessageW(box, WM_COMMAND, IDOK, 0);
+    const auto end = Clock::now() + std::chrono::seconds(3);
+    while (IsWindow(box) && IsWindowVisible(box) && Clock::now() < end) pause();
+  }
+
+  static void send_mouse(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof(INPUT));
+  }
+
+  void click_at(POINT point, HWND top_level) {
+    SetForegroundWindow(top_level);
+    SetCursorPos(point.x, point.y);
+    pause();
+    send_mouse(MOUSEEVENTF_LEFTDOWN);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    send_mouse(MOUSEEVENTF_LEFTUP);
+    // Let the window take the click before the next step looks at it.
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(top_level, WM_NULL, 0, 0, SMTO_BLOCK, 200, &ignored);
+    pause();
+  }
+
+  void click_at_centre_of(HWND control_window, HWND top_level) {
+    RECT rect{};
+    GetWindowRect(control_window, &rect);
+    click_at(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}, top_level);
+  }
+
+  void click(HWND target) {
+    if (!IsWindowVisible(target)) throw Failure{"the control is hidden"};
+    click_at_centre_of(target, form_);
+  }
+
+  void select_port(const std::string& name) {
+    HWND list = by_id(winapp::id::port_list);
+    const std::wstring wide = widen(name);
+    const auto index = SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                    reinterpret_cast<LPARAM>(wide.c_str()));
+    if (index < 0) throw Failure{"the port list has no " + name};
+    HWND dropped = top_level_of_class(L"ComboLBox");
+    if (!dropped) {
+      click(list);
+      wait_until([&] { return (dropped = top_level_of_class(L"ComboLBox")) != nullptr; },
+                 std::chrono::seconds(3), "the list did not drop down");
+    }
+    const auto top = SendMessageW(dropped, LB_GETTOPINDEX, 0, 0);
+    if (index < top || index >= top + 8)
+      SendMessageW(dropped, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+    const auto row = SendMessageW(dropped, LB_GETITEMHEIGHT, 0, 0);
+    RECT client{};
+    GetClientRect(dropped, &client);
+    POINT point{
+        client.left + 12,
+        static_cast<LONG>((index - SendMessageW(dropped, LB_GETTOPINDEX, 0, 0)) * row + row / 2)};
+    ClientToScreen(dropped, &point);
+    click_at(point, form_);
+    wait_until([&] { return SendMessageW(list, CB_GETCURSEL, 0, 0) == index; },
+               std::chrono::seconds(3), "the port was not selected");
+  }
+
+  void press_escape() {
+    SetForegroundWindow(form_);
+    INPUT keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(INPUT));
+    pause();
+  }
+
+  void wait_log_line(const std::string& line, std::chrono::duration<double> limit) {
+    HWND log = by_id(winapp::id::log_pane);
+    const std::wstring wanted = widen(line);
+    wait_until(
+        [&] {
+          const std::wstring text = text_of(log);
+          std::size_t start = 0;
+          for (;;) {
+            const std::size_t end = text.find(L"\r\n", start);
+            if (text.compare(start, end == std::wstring::npos ? std::wstring::npos : end - start,
+                             wanted) == 0) {
+              return true;
+            }
+            if (end == std::wstring::npos) return false;
+            start = end + 2;
+          }
+        },
+        limit, "the log never showed it");
+  }
+
+  void wait_exit(std::chrono::duration<double> limit) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_id_);
+    const auto milliseconds = static_cast<DWORD>(limit.count() * 1000);
+    if (process) {
+      const DWORD waited = WaitForSingleObject(process, milliseconds);
+      CloseHandle(process);
+      if (waited != WAIT_OBJECT_0) throw Failure{"the program is still running"};
+    } else {
+      wait_until([&] { return !IsWindow(form_); }, limit, "the window is still there", false);
+    }
+  }
+
+  static void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary);
+    file << bytes;
+    if (!file) throw Failure{"cannot write " + path};
+  }
+
+  void screenshot(const std::string& path) {
+    RECT area{};
+    GetWindowRect(form_, &area);
+    if (HWND dropped = top_level_of_class(L"ComboLBox")) {
+      RECT list{};
+      GetWindowRect(dropped, &list);
+      UnionRect(&area, &area, &list);
+    }
+    InflateRect(&area, 8, 8);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    bool saved = false;
+    {
+      Gdiplus::Bitmap picture(bitmap, nullptr);
+      // The PNG encoder's class id.
+      const CLSID png = {
+          0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+      saved = picture.Save(widen(path).c_str(), &png, nullptr) == Gdiplus::Ok;
+    }
+    Gdiplus::GdiplusShutdown(token);
+    DeleteObject(bitmap);
+    if (!saved) throw Failure{"cannot save " + path};
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> steps(argv + 1, argv + argc);
+  if (steps.empty()) {
+    std::fprintf(stderr, "usage: pellora-window-driver STEP...\n");
+    return 2;
+  }
+  return Driver().run(steps);
+}

@@ -1,0 +1,876 @@
+#include "winapp/Unit1.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <windowsx.h>
+
+#include <array>
+#include <exception>
+#include <utility>
+
+#include "frontend/diagnosis.h"
+#include "frontend/file_write.h"
+#include "frontend/program.h"
+#include "serial/serial_port.h"
+#include "winapp/control_ids.h"
+#include "winapp/log_pane.h"
+#include "winapp/win_text.h"
+#include "winapp/window_panel.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+using winapp::Scale;
+namespace colour = winapp::colour;
+namespace id = winapp::id;
+
+constexpr wchar_t form_class[] = L"PelloraForm";
+constexpr wchar_t caption[] = L"Pellora By Vantrosk";
+
+// The window at 96 DPI: a one-pixel frame around the title bar and the client area.
+constexpr int client_width = 610;
+constexpr int client_height = 345;
+constexpr int frame_width = 1;
+constexpr int title_bar_height = 28;
+constexpr POINT opening_position{322, 198};
+constexpr RECT group_box_place{1, 1, 606, 338};  // in the client area: left, top, width, height
+
+constexpr std::size_t max_url_length = 2084;  // INTERNET_MAX_URL_LENGTH
+constexpr UINT_PTR lamp_timer = 1;
+constexpr UINT lamp_interval_ms = 100;
+// The system menu's own entries; the low four bits of a system command belong to the system.
+constexpr UINT roll_up_command = 0x0010;
+
+struct Placement {
+  HWND TForm1::*control;
+  RECT place;  // left, top, width, height inside the group box, at 96 DPI
+};
+
+constexpr std::array placements{
+    Placement{&TForm1::spSkinButton1, {4, 33, 121, 25}},
+    Placement{&TForm1::flsmode, {153, 29, 150, 25}},
+    Placement{&TForm1::testmode, {153, 49, 150, 25}},
+    Placement{&TForm1::spSkinLinkLabel1, {329, 31, 97, 17}},
+    Placement{&TForm1::spSkinComboBox1, {440, 25, 161, 22}},
+    Placement{&TForm1::spSkinButton2, {441, 49, 159, 17}},
+    Placement{&TForm1::spSkinButton3, {5, 74, 120, 20}},
+    Placement{&TForm1::ComLed2, {487, 73, 25, 25}},
+    Placement{&TForm1::ComLed1, {527, 73, 25, 25}},
+    Placement{&TForm1::Memo1, {4, 104, 592, 209}},
+    Placement{&TForm1::PP, {4, 315, 601, 21}},
+    Placement{&TForm1::diagnosis_area, {132, 67, 348, 35}},
+};
+
+// Rows the port list shows when dropped.
+constexpr int port_list_rows = 8;
+constexpr int port_list_row_height = 20;
+
+UINT dpi_before_window() {
+  // Wine answers with the DPI it is set to, whatever the manifest says, so the window is
+  // sized from the DPI read now rather than trusting the system to scale it.
+  using DpiForSystem = UINT(WINAPI*)();
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (auto dpi_for_system = reinterpret_cast<DpiForSystem>(
+          reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForSystem")))) {
+    return dpi_for_system();
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+UINT dpi_of_window(HWND window, UINT fallback) {
+  using DpiForWindow = UINT(WINAPI*)(HWND);
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (auto dpi_for_window = reinterpret_cast<DpiForWindow>(
+          reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")))) {
+    const UINT dpi = dpi_for_window(window);
+    if (dpi > 0) return dpi;
+  }
+  return fallback;
+}
+
+std::wstring program_file() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+// The help page shipped beside the program, as a file: URL.
+std::wstring help_page_address() {
+  std::wstring path = program_file();
+  path.resize(path.find_last_of(L"\\/") + 1);
+  path += L"help\\index.html";
+  std::wstring url(max_url_length, L'\0');
+  DWORD length = static_cast<DWORD>(url.size());
+  if (FAILED(UrlCreateFromPathW(path.c_str(), url.data(), &length, 0))) return path;
+  url.resize(length);
+  return url;
+}
+
+std::wstring full_path_of(const wchar_t* name) {
+  const DWORD needed = GetFullPathNameW(name, 0, nullptr, nullptr);
+  if (needed == 0) return name;
+  std::wstring path(needed, L'\0');
+  const DWORD length = GetFullPathNameW(name, needed, path.data(), nullptr);
+  path.resize(length);
+  return path;
+}
+
+// The link label: a hand over it, a lighter blue under the mouse.
+LRESULT CALLBACK link_label_proc(HWND label, UINT message, WPARAM wparam, LPARAM lparam,
+                                 UINT_PTR subclass_id, DWORD_PTR data) {
+  auto* hot = reinterpret_cast<bool*>(data);
+  switch (message) {
+    case WM_SETCURSOR:
+      SetCursor(LoadCursorW(nullptr, IDC_HAND));
+      return TRUE;
+    case WM_MOUSEMOVE:
+      if (!*hot) {
+        *hot = true;
+        TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, label, 0};
+        TrackMouseEvent(&track);
+        InvalidateRect(label, nullptr, TRUE);
+      }
+      break;
+    case WM_MOUSELEAVE:
+      *hot = false;
+      InvalidateRect(label, nullptr, TRUE);
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(label, link_label_proc, subclass_id);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(label, message, wparam, lparam);
+}
+
+}  // namespace
+
+TForm1::TForm1(HINSTANCE instance, WindowSetup setup)
+    : instance_(instance),
+      port_(setup.port ? std::move(setup.port) : std::make_unique<serial::SerialPort>()),
+      clock_(setup.clock ? std::move(setup.clock) : std::make_unique<boot::SystemClock>()),
+      loader_image_(setup.loader_image),
+      extra_port_names_(std::move(setup.extra_port_names)),
+      panel_(std::make_unique<winapp::WindowPanel>(*this)),
+      help_page_(help_page_address()) {
+  Form1 = this;
+  skin_.scale.dpi = dpi_before_window();
+  skin_.fonts = std::make_unique<winapp::Fonts>(skin_.scale.dpi);
+  panel_brush_ = CreateSolidBrush(colour::panel);
+  field_brush_ = CreateSolidBrush(colour::field);
+  big_icon_ = winapp::make_app_icon(GetSystemMetrics(SM_CXICON));
+  small_icon_ = winapp::make_app_icon(GetSystemMetrics(SM_CXSMICON));
+
+  winapp::register_own_classes(instance_);
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.style = CS_DBLCLKS;
+  window_class.lpfnWndProc = &TForm1::window_proc;
+  window_class.hInstance = instance_;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hIcon = big_icon_;
+  window_class.hIconSm = small_icon_;
+  window_class.lpszClassName = form_class;
+  RegisterClassExW(&window_class);
+
+  const Scale& scale = skin_.scale;
+  // No caption or sizing frame of the system's: the title bar is our own, and the window is
+  // not resizable and has no maximise button.
+  CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, form_class, caption,
+                  WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                  scale(opening_position.x), scale(opening_position.y),
+                  scale(client_width + 2 * frame_width), window_height(), nullptr, nullptr,
+                  instance_, this);
+  if (!handle_) throw std::runtime_error("Cannot create the window");
+  winapp::attach_skin(handle_, skin_);
+  create_controls();
+  create_tooltips();
+  build_system_menu();
+  const UINT actual_dpi = dpi_of_window(handle_, skin_.scale.dpi);
+  if (actual_dpi != skin_.scale.dpi) apply_dpi(actual_dpi);
+  SetTimer(handle_, lamp_timer, lamp_interval_ms, nullptr);
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  if (handle_) DestroyWindow(handle_);
+  for (HICON icon : {big_icon_, small_icon_}) DestroyIcon(icon);
+  DeleteObject(panel_brush_);
+  DeleteObject(field_brush_);
+  if (Form1 == this) Form1 = nullptr;
+}
+
+void TForm1::show(int show_command) {
+  ShowWindow(handle_, show_command);
+  UpdateWindow(handle_);
+  SetFocus(Memo1);
+}
+
+int TForm1::window_height() const {
+  const Scale& scale = skin_.scale;
+  return scale(2 * frame_width + title_bar_height) + (rolled_up_ ? 0 : scale(client_height));
+}
+
+void TForm1::create_controls() {
+  const auto child = [this](const wchar_t* window_class, const wchar_t* text, DWORD style,
+                            int control_id, HWND parent, void* create_data = nullptr) {
+    return CreateWindowExW(0, window_class, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id)), instance_,
+                           create_data);
+  };
+  menu_button_ = child(winapp::title_button_class, L"Menu", 0, id::menu_button, handle_);
+  minimise_button_ =
+      child(winapp::title_button_class, L"Minimise", 0, id::minimise_button, handle_);
+  close_button_ = child(winapp::title_button_class, L"Close", 0, id::close_button, handle_);
+
+  spSkinGroupBox1 = CreateWindowExW(
+      WS_EX_CONTROLPARENT, winapp::group_box_class, L"Main Interface:",
+      WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, handle_,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id::group_box)), instance_, nullptr);
+  HWND box = spSkinGroupBox1;
+
+  // Created in tab order (the log first, as it has the focus when the window opens); a
+  // WS_GROUP starts each group for the arrow keys, the two radio boxes making one.
+  Memo1 = child(L"EDIT", L"",
+                WS_TABSTOP | WS_GROUP | WS_VSCROLL | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL |
+                    ES_WANTRETURN | ES_NOHIDESEL,
+                id::log_pane, box);
+  spSkinButton1 =
+      child(L"BUTTON", L"Detect DM >>", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, id::detect_dm, box);
+  flsmode = child(L"BUTTON", L"Flash Mode", WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON,
+                  id::flash_mode, box);
+  testmode = child(L"BUTTON", L"Test Mode", WS_TABSTOP | BS_AUTORADIOBUTTON, id::test_mode, box);
+  spSkinComboBox1 = child(
+      L"COMBOBOX", L"",
+      WS_TABSTOP | WS_GROUP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS,
+      id::port_list, box);
+  spSkinButton2 =
+      child(L"BUTTON", L"Detect Port", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, id::detect_port, box);
+  spSkinButton3 =
+      child(L"BUTTON", L"Save Log", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, id::save_log, box);
+  diagnosis_area =
+      child(L"EDIT", L"",
+            WS_TABSTOP | WS_GROUP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL,
+            id::diagnosis, box);
+  spSkinLinkLabel1 = child(L"STATIC", L"Forum / Support",
+                           WS_GROUP | SS_NOTIFY | SS_LEFT | SS_NOPREFIX, id::link_label, box);
+  ComLed2 = child(winapp::lamp_class, L"Port open", WS_GROUP, id::port_lamp, box,
+                  reinterpret_cast<void*>(static_cast<UINT_PTR>(colour::port_lamp)));
+  ComLed1 = child(winapp::lamp_class, L"Received bytes waiting", 0, id::receive_lamp, box,
+                  reinterpret_cast<void*>(static_cast<UINT_PTR>(colour::receive_lamp)));
+  PP = child(PROGRESS_CLASSW, L"", PBS_SMOOTH, id::gauge, box);
+
+  using winapp::SkinnedKind;
+  winapp::skin_control(spSkinButton1, SkinnedKind::primary_button, skin_, colour::panel);
+  winapp::skin_control(spSkinButton2, SkinnedKind::push_button, skin_, colour::panel);
+  winapp::skin_control(spSkinButton3, SkinnedKind::push_button, skin_, colour::panel);
+  winapp::skin_control(flsmode, SkinnedKind::radio_box, skin_, colour::panel);
+  winapp::skin_control(testmode, SkinnedKind::radio_box, skin_, colour::panel);
+  winapp::skin_control(spSkinComboBox1, SkinnedKind::port_list, skin_, colour::panel);
+  winapp::skin_control(PP, SkinnedKind::gauge, skin_, colour::panel);
+  winapp::skin_control(Memo1, SkinnedKind::log_pane, skin_, colour::panel);
+  SetWindowSubclass(spSkinLinkLabel1, link_label_proc, 1, reinterpret_cast<DWORD_PTR>(&link_hot_));
+
+  SendMessageW(Memo1, EM_SETLIMITTEXT, 0, 0);  // no 30,000-character cap on the log
+  SendMessageW(PP, PBM_SETRANGE32, 0, 100);
+  SendMessageW(PP, PBM_SETPOS, 0, 0);
+  SendMessageW(spSkinComboBox1, CB_SETMINVISIBLE, port_list_rows, 0);
+  EnableWindow(spSkinButton1, FALSE);
+  ShowWindow(spSkinButton3, SW_HIDE);
+  apply_dpi(skin_.scale.dpi);
+}
+
+void TForm1::place_controls() {
+  const Scale& scale = skin_.scale;
+  const int width = scale(client_width + 2 * frame_width);
+  const int bar_top = scale(frame_width);
+  const int button_top = bar_top + scale(4);
+  const int button_width = scale(22);
+  const int button_height = scale(20);
+  const int close_left = width - scale(frame_width + 2) - button_width;
+  const int minimise_left = close_left - scale(2) - button_width;
+  MoveWindow(menu_button_, scale(frame_width + 4), button_top, button_width, button_height, TRUE);
+  MoveWindow(minimise_button_, minimise_left, button_top, button_width, button_height, TRUE);
+  MoveWindow(close_button_, close_left, button_top, button_width, button_height, TRUE);
+
+  const int client_top = scale(frame_width + title_bar_height);
+  MoveWindow(spSkinGroupBox1, scale(frame_width + group_box_place.left),
+             client_top + scale(group_box_place.top), scale(group_box_place.right),
+             scale(group_box_place.bottom), TRUE);
+  for (const Placement& placement : placements) {
+    const RECT& place = placement.place;
+    int height = scale(place.bottom);
+    // A drop-down list's height is that of its dropped list; the closed field is set below.
+    if (placement.control == &TForm1::spSkinComboBox1) {
+      height += scale(port_list_rows * port_list_row_height + 2);
+    }
+    MoveWindow(this->*placement.control, scale(place.left), scale(place.top), scale(place.right),
+               height, TRUE);
+  }
+  // The closed field takes the height its place gives it.
+  RECT field{};
+  GetWindowRect(spSkinComboBox1, &field);
+  const auto item_height =
+      static_cast<int>(SendMessageW(spSkinComboBox1, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+  const int wanted = scale(22) - static_cast<int>(field.bottom - field.top);
+  if (wanted != 0 && item_height + wanted > 0) {
+    SendMessageW(spSkinComboBox1, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item_height + wanted);
+  }
+  SendMessageW(spSkinComboBox1, CB_SETITEMHEIGHT, 0, scale(port_list_row_height));
+  SendMessageW(Memo1, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+               MAKELPARAM(scale(2), scale(2)));
+}
+
+void TForm1::apply_dpi(UINT dpi) {
+  skin_.scale.dpi = dpi;
+  skin_.fonts = std::make_unique<winapp::Fonts>(dpi);
+  const auto set_font = [](HWND control, HFONT font) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  };
+  for (HWND control : {spSkinButton1, flsmode, testmode, spSkinComboBox1, spSkinButton2,
+                       spSkinButton3, PP, diagnosis_area}) {
+    set_font(control, skin_.fonts->window());
+  }
+  set_font(spSkinLinkLabel1, skin_.fonts->link());
+  set_font(Memo1, skin_.fonts->log());
+  place_controls();
+  winapp::fit_port_list_width(spSkinComboBox1, skin_);
+  if (tooltip_)
+    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(skin_.fonts->window()), TRUE);
+  RedrawWindow(handle_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
+void TForm1::create_tooltips() {
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, handle_, nullptr, instance_, nullptr);
+  SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, skin_.scale(420));
+  const std::wstring link_hint = L"Join Us at : " + help_page_;
+  const std::array<std::pair<HWND, const wchar_t*>, 12> hints{{
+      {spSkinButton1, L"Start the check, then switch the box on. Esc aborts the wait."},
+      {flsmode, L"Upload the loader and ask it whether the flash answers"},
+      {testmode, L"Only wake the console and show what the box prints"},
+      {spSkinLinkLabel1, link_hint.c_str()},
+      {spSkinComboBox1, L"The serial port the box is wired to"},
+      {spSkinButton2, L"List the serial ports that can be opened"},
+      {spSkinButton3, L"Write the log to Log.log in the current folder"},
+      {ComLed2, L"Port open"},
+      {ComLed1, L"Received bytes waiting"},
+      {menu_button_, L"Menu"},
+      {minimise_button_, L"Minimise"},
+      {close_button_, L"Close"},
+  }};
+  for (const auto& [control, text] : hints) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = GetParent(control);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = const_cast<wchar_t*>(text);
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+void TForm1::build_system_menu() {
+  HMENU menu = GetSystemMenu(handle_, FALSE);
+  // The window cannot be sized or maximised.
+  DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
+  DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+  const int minimise_at = [menu] {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+      if (GetMenuItemID(menu, i) == SC_MINIMIZE) return i;
+    }
+    return 0;
+  }();
+  InsertMenuW(menu, static_cast<UINT>(minimise_at + 1), MF_BYPOSITION | MF_STRING, roll_up_command,
+              L"Roll up");
+  // The loader image choice ("Loader image…", "Use the built-in stand-in") goes here, after
+  // "Roll up", once the shared loader choice (frontend/loader_choice.h) is part of the kit.
+}
+
+void TForm1::show_system_menu() {
+  HMENU menu = GetSystemMenu(handle_, FALSE);
+  const bool minimised = IsIconic(handle_) != FALSE;
+  constexpr auto enabled = static_cast<UINT>(MF_BYCOMMAND | MF_ENABLED);
+  constexpr auto greyed = static_cast<UINT>(MF_BYCOMMAND | MF_GRAYED);
+  const UINT when_minimised = minimised ? enabled : greyed;
+  const UINT when_shown = minimised ? greyed : enabled;
+  EnableMenuItem(menu, SC_RESTORE, when_minimised);
+  EnableMenuItem(menu, SC_MOVE, when_shown);
+  EnableMenuItem(menu, SC_MINIMIZE, when_shown);
+  RECT below{};
+  GetWindowRect(menu_button_, &below);
+  const auto command = static_cast<UINT>(
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON,
+                     below.left, below.bottom, 0, handle_, nullptr));
+  if (command != 0) SendMessageW(handle_, WM_SYSCOMMAND, command, 0);
+}
+
+void TForm1::FormCreate() {
+  // Key preview: dispatch() sees every key before the focused control does.
+  abort_flag_ = false;
+  std::array<wchar_t, 260> buffer{};
+  const DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+  temp_dir_.assign(buffer.data(), length < buffer.size() ? length : 0);
+}
+
+void TForm1::FormKeyDown(WPARAM key) {
+  if (key == VK_ESCAPE) abort_flag_ = true;
+}
+
+void TForm1::flsmodeClick() {
+  EnableWindow(spSkinButton1, TRUE);
+}
+
+void TForm1::testmodeClick() {
+  EnableWindow(spSkinButton1, TRUE);
+}
+
+void TForm1::spSkinButton1Click() {
+  if (boot_check_running_ || scan_running_) return;
+  boot::Mode mode;
+  if (Button_GetCheck(flsmode) == BST_CHECKED) {
+    mode = boot::Mode::flash;
+  } else if (Button_GetCheck(testmode) == BST_CHECKED) {
+    mode = boot::Mode::test;
+  } else {
+    return;  // the button is usable only once a mode is chosen
+  }
+  boot_check_running_ = true;
+  show_diagnosis({});
+  const boot::CheckRequest request{selected_port(), mode, loader_image_};
+  std::optional<boot::Report> report;
+  run_guarded([&] { report = boot::run_boot_check(*panel_, *port_, *clock_, request); });
+  boot_check_running_ = false;
+  update_lamps();
+  if (report) {
+    show_diagnosis(frontend::diagnosis(*report));
+    // The dialogue has released the port already; the box says why it went.
+    if (report->outcome == boot::Outcome::device_error && !close_requested_) {
+      show_error(report->error);
+    }
+  }
+  // The window was closed during the check: it ends now that the check has.
+  if (close_requested_) {
+    FormClose();
+    DestroyWindow(handle_);
+  }
+}
+
+void TForm1::spSkinButton2Click() {
+  run_guarded([this] { rebuild_port_list(); });
+}
+
+void TForm1::spSkinButton3Click() {
+  run_guarded([this] {
+    const std::string path =
+        winapp::narrow(full_path_of(winapp::widen(frontend::log_file_name).c_str()));
+    const std::optional<std::string> reason =
+        frontend::write_file(path, winapp::log_bytes_of(Memo1));
+    if (reason) {
+      show_error(frontend::save_log_error_text(path, *reason));
+    } else {
+      show_diagnosis("Log saved to " + path);
+    }
+  });
+}
+
+void TForm1::spSkinLinkLabel1Click() {
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(handle_, L"open", help_page_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  if (result <= 32) show_error("Cannot open the help page " + winapp::narrow(help_page_));
+}
+
+void TForm1::FormClose() {
+  const std::wstring stale_file = temp_dir_ + L"dmb";
+  if (GetFileAttributesW(stale_file.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    DeleteFileW(stale_file.c_str());
+  }
+}
+
+void TForm1::on_close() {
+  if (boot_check_running_) {
+    // The check ends at its next step and spSkinButton1Click closes the window then.
+    abort_flag_ = true;
+    close_requested_ = true;
+    return;
+  }
+  FormClose();
+  DestroyWindow(handle_);
+}
+
+void TForm1::disable_control_set() {
+  // A disabled control with the focus would leave Esc nowhere to go.
+  const HWND focus = GetFocus();
+  for (HWND control : {spSkinButton1, spSkinComboBox1, spSkinButton2, flsmode, testmode}) {
+    if (control == focus) {
+      SetFocus(IsWindowVisible(Memo1) ? Memo1 : handle_);
+      break;
+    }
+  }
+  for (HWND control : {spSkinButton1, spSkinComboBox1, spSkinButton2, flsmode, testmode}) {
+    EnableWindow(control, FALSE);
+  }
+}
+
+void TForm1::enable_control_set() {
+  for (HWND control : {spSkinButton1, spSkinComboBox1, spSkinButton2, flsmode, testmode}) {
+    EnableWindow(control, TRUE);
+  }
+}
+
+void TForm1::show_progress(int percent) {
+  SendMessageW(PP, PBM_SETRANGE32, 0, 100);
+  SendMessageW(PP, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+  UpdateWindow(PP);
+}
+
+void TForm1::set_save_log_visible(bool visible) {
+  if (!visible && GetFocus() == spSkinButton3) SetFocus(Memo1);
+  ShowWindow(spSkinButton3, visible ? SW_SHOW : SW_HIDE);
+}
+
+void TForm1::clear_log() {
+  SetWindowTextW(Memo1, L"");
+}
+
+void TForm1::add_log_line(std::string_view text) {
+  winapp::append_log_line(Memo1, text);
+}
+
+void TForm1::rebuild_port_list() {
+  // The scan processes no messages itself, but a click queued meanwhile must not start a
+  // second scan from inside a check's message processing.
+  if (scan_running_) return;
+  scan_running_ = true;
+  struct ScanEnd {
+    bool& running;
+    ~ScanEnd() { running = false; }
+  } scan_end{scan_running_};
+
+  SendMessageW(spSkinComboBox1, CB_RESETCONTENT, 0, 0);
+  winapp::set_port_descriptions(spSkinComboBox1, {});
+  UpdateWindow(spSkinComboBox1);
+  port_entries_ = frontend::scan_port_list(*port_, extra_port_names_);
+  std::vector<std::wstring> descriptions;
+  for (const frontend::PortEntry& entry : port_entries_) {
+    const std::wstring name = winapp::widen(entry.name);
+    SendMessageW(spSkinComboBox1, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    descriptions.push_back(winapp::widen(entry.description));
+  }
+  winapp::set_port_descriptions(spSkinComboBox1, std::move(descriptions));
+  winapp::fit_port_list_width(spSkinComboBox1, skin_);
+  // The user picks the port; the list does not pick one for them.
+  SendMessageW(spSkinComboBox1, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  update_lamps();
+  if (!port_entries_.empty()) {
+    if (IsWindowEnabled(spSkinComboBox1)) SetFocus(spSkinComboBox1);
+    SendMessageW(spSkinComboBox1, CB_SHOWDROPDOWN, TRUE, 0);
+  }
+}
+
+void TForm1::show_diagnosis(std::string_view text) {
+  SetWindowTextW(diagnosis_area, winapp::widen(text).c_str());
+  // The scroll bar only when the text needs it.
+  const auto lines = static_cast<int>(SendMessageW(diagnosis_area, EM_GETLINECOUNT, 0, 0));
+  HDC dc = GetDC(diagnosis_area);
+  HGDIOBJ old_font = SelectObject(dc, skin_.fonts->window());
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old_font);
+  ReleaseDC(diagnosis_area, dc);
+  RECT area{};
+  GetClientRect(diagnosis_area, &area);
+  const int fits = metrics.tmHeight > 0 ? (area.bottom - area.top) / metrics.tmHeight : lines;
+  ShowScrollBar(diagnosis_area, SB_VERT, lines > fits);
+}
+
+void TForm1::show_error(std::string_view message) {
+  const std::wstring title =
+      winapp::widen(frontend::error_box_title(winapp::narrow(program_file())));
+  const std::wstring text = winapp::widen(frontend::error_box_text(message));
+  MessageBoxW(handle_, text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+std::string TForm1::selected_port() const {
+  const auto index = SendMessageW(spSkinComboBox1, CB_GETCURSEL, 0, 0);
+  if (index < 0 || static_cast<std::size_t>(index) >= port_entries_.size()) return {};
+  return port_entries_[static_cast<std::size_t>(index)].name;
+}
+
+void TForm1::dispatch(MSG& message) {
+  if ((message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) &&
+      (message.hwnd == handle_ || IsChild(handle_, message.hwnd))) {
+    FormKeyDown(message.wParam);  // the key goes on to the focused control
+  }
+  if (IsDialogMessageW(handle_, &message)) return;
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
+void TForm1::process_pending_messages() {
+  update_lamps();
+  MSG message{};
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // The program is asked to end: the check ends at its next step, then the program.
+      quit_code_ = static_cast<int>(message.wParam);
+      abort_flag_ = true;
+      close_requested_ = true;
+      return;
+    }
+    dispatch(message);
+  }
+}
+
+void TForm1::toggle_roll_up() {
+  rolled_up_ = !rolled_up_;
+  if (rolled_up_ && IsChild(spSkinGroupBox1, GetFocus())) SetFocus(handle_);
+  ShowWindow(spSkinGroupBox1, rolled_up_ ? SW_HIDE : SW_SHOW);
+  SetWindowPos(handle_, nullptr, 0, 0, skin_.scale(client_width + 2 * frame_width), window_height(),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ModifyMenuW(GetSystemMenu(handle_, FALSE), roll_up_command, MF_BYCOMMAND | MF_STRING,
+              roll_up_command, rolled_up_ ? L"Roll down" : L"Roll up");
+  if (!rolled_up_ && GetFocus() == handle_) SetFocus(Memo1);
+  InvalidateRect(handle_, nullptr, TRUE);
+}
+
+void TForm1::update_lamps() {
+  const bool open = port_->is_open();
+  bool bytes_waiting = false;
+  if (open) {
+    try {
+      bytes_waiting = port_->bytes_waiting() > 0;
+    } catch (const std::exception&) {
+      // A lamp has nothing to say about a failing device; the next read will.
+    }
+  }
+  SendMessageW(ComLed2, winapp::lamp_set_lit, open, 0);
+  SendMessageW(ComLed1, winapp::lamp_set_lit, bytes_waiting, 0);
+}
+
+template <typename Handler>
+void TForm1::run_guarded(Handler handler) {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    show_error(error.what());
+  }
+}
+
+void TForm1::paint_frame(HDC target) {
+  RECT all{};
+  GetClientRect(handle_, &all);
+  winapp::BufferedPaint buffer(target, all);
+  HDC dc = buffer.dc();
+  const Scale& scale = skin_.scale;
+  winapp::fill_rect(dc, all, colour::frame);
+  RECT inside = all;
+  InflateRect(&inside, -scale(frame_width), -scale(frame_width));
+  RECT bar = inside;
+  bar.bottom = bar.top + scale(title_bar_height);
+  winapp::fill_gradient(dc, bar, colour::title_top, colour::title_bottom);
+  RECT client = inside;
+  client.top = bar.bottom;
+  if (client.bottom > client.top) winapp::fill_rect(dc, client, colour::window);
+
+  RECT caption_rect = bar;
+  caption_rect.left += scale(4 + 22 + 2 + 4 + 2);
+  RECT minimise{};
+  GetWindowRect(minimise_button_, &minimise);
+  MapWindowPoints(nullptr, handle_, reinterpret_cast<POINT*>(&minimise), 2);
+  caption_rect.right = minimise.left - scale(4);
+  winapp::draw_text(dc, caption, caption_rect, skin_.fonts->bold(), colour::title_text,
+                    DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+}
+
+LRESULT TForm1::hit_test(POINT screen_point) const {
+  POINT point = screen_point;
+  ScreenToClient(handle_, &point);
+  const Scale& scale = skin_.scale;
+  if (point.y >= scale(frame_width) && point.y < scale(frame_width + title_bar_height)) {
+    return HTCAPTION;  // the system moves the window while the title bar is dragged
+  }
+  return HTCLIENT;
+}
+
+void TForm1::on_command(int control_id, int code) {
+  switch (control_id) {
+    case id::detect_dm:
+      if (code == BN_CLICKED) spSkinButton1Click();
+      break;
+    case id::flash_mode:
+      if (code == BN_CLICKED) flsmodeClick();
+      break;
+    case id::test_mode:
+      if (code == BN_CLICKED) testmodeClick();
+      break;
+    case id::detect_port:
+      if (code == BN_CLICKED) spSkinButton2Click();
+      break;
+    case id::save_log:
+      if (code == BN_CLICKED) spSkinButton3Click();
+      break;
+    case id::link_label:
+      if (code == STN_CLICKED) spSkinLinkLabel1Click();
+      break;
+    case id::menu_button:
+      show_system_menu();
+      break;
+    case id::minimise_button:
+      ShowWindow(handle_, SW_MINIMIZE);
+      break;
+    case id::close_button:
+      SendMessageW(handle_, WM_CLOSE, 0, 0);
+      break;
+    default:
+      break;  // IDOK and IDCANCEL from the dialogue keys: nothing
+  }
+}
+
+LRESULT CALLBACK TForm1::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* form =
+        static_cast<TForm1*>(reinterpret_cast<const CREATESTRUCTW*>(lparam)->lpCreateParams);
+    form->handle_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<TForm1*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!form) return DefWindowProcW(window, message, wparam, lparam);
+  return form->handle_message(message, wparam, lparam);
+}
+
+LRESULT TForm1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      HDC dc = BeginPaint(handle_, &paint);
+      paint_frame(dc);
+      EndPaint(handle_, &paint);
+      return 0;
+    }
+    case WM_NCHITTEST:
+      return hit_test(POINT{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+    case WM_NCLBUTTONDBLCLK:
+      if (wparam == HTCAPTION) {
+        toggle_roll_up();
+        return 0;
+      }
+      break;
+    case WM_CONTEXTMENU: {
+      POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      if (reinterpret_cast<HWND>(wparam) == handle_ && hit_test(point) == HTCAPTION) {
+        HMENU menu = GetSystemMenu(handle_, FALSE);
+        const auto command = static_cast<UINT>(TrackPopupMenu(
+            menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0, handle_, nullptr));
+        if (command != 0) SendMessageW(handle_, WM_SYSCOMMAND, command, 0);
+        return 0;
+      }
+      break;
+    }
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) == roll_up_command) {
+        toggle_roll_up();
+        return 0;
+      }
+      break;
+    case WM_COMMAND:
+      on_command(LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_MEASUREITEM: {
+      auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
+      if (item->CtlID == static_cast<UINT>(id::port_list)) {
+        winapp::measure_port_item(*item, skin_);
+        return TRUE;
+      }
+      break;
+    }
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+      if (item->CtlID == static_cast<UINT>(id::port_list)) {
+        winapp::draw_port_item(*item, skin_);
+        return TRUE;
+      }
+      break;
+    }
+    case WM_CTLCOLOREDIT: {
+      // The log: rgb(0,123,183) on white.
+      auto dc = reinterpret_cast<HDC>(wparam);
+      SetTextColor(dc, colour::accent);
+      SetBkColor(dc, colour::field);
+      return reinterpret_cast<LRESULT>(field_brush_);
+    }
+    case WM_CTLCOLORSTATIC: {
+      // A read-only EDIT (the diagnosis area) asks here too.
+      auto dc = reinterpret_cast<HDC>(wparam);
+      const auto control = reinterpret_cast<HWND>(lparam);
+      if (control == spSkinLinkLabel1) {
+        SetTextColor(dc, link_hot_ ? colour::accent_light : colour::accent);
+      } else {
+        SetTextColor(dc, colour::text);
+      }
+      SetBkColor(dc, colour::panel);
+      return reinterpret_cast<LRESULT>(panel_brush_);
+    }
+    case WM_CTLCOLORLISTBOX: {
+      auto dc = reinterpret_cast<HDC>(wparam);
+      SetTextColor(dc, colour::text);
+      SetBkColor(dc, colour::field);
+      return reinterpret_cast<LRESULT>(field_brush_);
+    }
+    case WM_TIMER:
+      if (wparam == lamp_timer) update_lamps();
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        focus_before_deactivation_ = IsChild(handle_, focus) ? focus : nullptr;
+      } else {
+        HWND focus = focus_before_deactivation_;
+        if (!focus || !IsWindow(focus) || !IsWindowVisible(focus) || !IsWindowEnabled(focus)) {
+          focus = IsWindowVisible(Memo1) ? Memo1 : handle_;
+        }
+        SetFocus(focus);
+      }
+      return 0;
+    case WM_DPICHANGED: {
+      apply_dpi(HIWORD(wparam));
+      const auto* suggested = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(handle_, nullptr, suggested->left, suggested->top,
+                   skin_.scale(client_width + 2 * frame_width), window_height(),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_CLOSE:
+      on_close();
+      return 0;
+    case WM_DESTROY:
+      KillTimer(handle_, lamp_timer);
+      PostQuitMessage(quit_code_.value_or(0));
+      return 0;
+    case WM_NCDESTROY: {
+      const HWND window = handle_;
+      handle_ = nullptr;
+      return DefWindowProcW(window, message, wparam, lparam);
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(handle_, message, wparam, lparam);
+}

@@ -1,0 +1,144 @@
+#pragma once
+// The main window on Windows, TForm1, and its one instance Form1: plain Win32, every control
+// a real child window with its caption as its window text.
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "boot/boot_check.h"
+#include "boot/clock.h"
+#include "frontend/port_list.h"
+#include "serial/port.h"
+#include "winapp/skinned_controls.h"
+
+namespace winapp {
+class WindowPanel;
+}
+
+// What the window is built with. The program takes the defaults; the demo puts its own parts in.
+struct WindowSetup {
+  std::unique_ptr<serial::Port> port;  // ComPort1; a serial::SerialPort when empty
+  std::unique_ptr<boot::Clock> clock;  // boot::SystemClock when empty
+  std::optional<boot::LoaderImage> loader_image;
+  // Names tried after the platform's COM ports (the demo box).
+  std::vector<std::string> extra_port_names;
+};
+
+class TForm1 {
+ public:
+  TForm1(HINSTANCE instance, WindowSetup setup);
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  HWND handle() const { return handle_; }
+  void show(int show_command);
+
+  // The controls, under their names on the window. The first five are the control set.
+  HWND spSkinButton1 = nullptr;    // "Detect DM >>"
+  HWND spSkinComboBox1 = nullptr;  // the port list
+  HWND spSkinButton2 = nullptr;    // "Detect Port"
+  HWND flsmode = nullptr;          // "Flash Mode"
+  HWND testmode = nullptr;         // "Test Mode"
+  HWND spSkinGroupBox1 = nullptr;  // "Main Interface:"
+  HWND spSkinLinkLabel1 = nullptr;
+  HWND spSkinButton3 = nullptr;   // "Save Log"
+  HWND ComLed2 = nullptr;         // green: the port is open
+  HWND ComLed1 = nullptr;         // red: received bytes wait unread
+  HWND Memo1 = nullptr;           // the log
+  HWND PP = nullptr;              // the upload gauge
+  HWND diagnosis_area = nullptr;  // what the last check means, the wait hints, where Save Log wrote
+
+  // The handlers.
+  void FormCreate();
+  void FormKeyDown(WPARAM key);
+  void flsmodeClick();
+  void testmodeClick();
+  void spSkinButton1Click();
+  void spSkinButton2Click();
+  void spSkinButton3Click();
+  void spSkinLinkLabel1Click();
+  void FormClose();
+
+  void disable_control_set();
+  void enable_control_set();
+  void show_progress(int percent);
+  void set_save_log_visible(bool visible);
+  void clear_log();
+  void add_log_line(std::string_view text);
+  // Clear the port list, scan, drop the list down. A call while a scan runs does nothing.
+  void rebuild_port_list();
+  void show_diagnosis(std::string_view text);
+  // The default error box, with its title and text rules.
+  void show_error(std::string_view message);
+
+  bool abort_flag() const { return abort_flag_; }
+  void set_abort_flag(bool set) { abort_flag_ = set; }
+  bool close_requested() const { return close_requested_; }
+
+  // One message through key preview, the dialogue keys (Tab) and the window procedures.
+  void dispatch(MSG& message);
+  // Everything pending, once, as the boot check asks between its reads.
+  void process_pending_messages();
+
+  void toggle_roll_up();
+  // Lamps follow the port: ComLed2 while open, ComLed1 while bytes wait unread.
+  void update_lamps();
+
+ private:
+  static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
+  void on_command(int control_id, int code);
+  void on_close();
+  void create_controls();
+  void place_controls();
+  void create_tooltips();
+  void paint_frame(HDC dc);
+  LRESULT hit_test(POINT screen_point) const;
+  void apply_dpi(UINT dpi);
+  void show_system_menu();
+  void build_system_menu();
+  std::string selected_port() const;
+  int window_height() const;
+  // Runs a handler; an error escaping it goes to the default error box.
+  template <typename Handler>
+  void run_guarded(Handler handler);
+
+  HINSTANCE instance_;
+  HWND handle_ = nullptr;
+  HWND menu_button_ = nullptr;
+  HWND minimise_button_ = nullptr;
+  HWND close_button_ = nullptr;
+  HWND tooltip_ = nullptr;
+  HWND focus_before_deactivation_ = nullptr;
+  HICON big_icon_ = nullptr;
+  HICON small_icon_ = nullptr;
+  HBRUSH panel_brush_ = nullptr;
+  HBRUSH field_brush_ = nullptr;
+
+  winapp::SkinContext skin_;
+  std::unique_ptr<serial::Port> port_;
+  std::unique_ptr<boot::Clock> clock_;
+  std::optional<boot::LoaderImage> loader_image_;
+  std::vector<std::string> extra_port_names_;
+  std::vector<frontend::PortEntry> port_entries_;
+  std::unique_ptr<winapp::WindowPanel> panel_;
+  std::wstring help_page_;
+
+  bool abort_flag_ = false;
+  std::wstring temp_dir_;
+  bool scan_running_ = false;
+  bool boot_check_running_ = false;
+  bool close_requested_ = false;
+  std::optional<int> quit_code_;  // a WM_QUIT met inside a check, posted again after it
+  bool rolled_up_ = false;
+  bool link_hot_ = false;
+};
+
+// The program's one window.
+extern TForm1* Form1;

@@ -1,0 +1,24 @@
+#pragma once
+// The window's child control ids. The test driver finds controls by their captions; the ids
+// are for what has none of its own (the diagnosis area).
+
+namespace winapp::id {
+
+inline constexpr int group_box = 100;
+inline constexpr int detect_dm = 101;  // spSkinButton1
+inline constexpr int flash_mode = 102;
+inline constexpr int test_mode = 103;
+inline constexpr int link_label = 104;
+inline constexpr int port_list = 105;     // spSkinComboBox1
+inline constexpr int detect_port = 106;   // spSkinButton2
+inline constexpr int save_log = 107;      // spSkinButton3
+inline constexpr int port_lamp = 108;     // ComLed2
+inline constexpr int receive_lamp = 109;  // ComLed1
+inline constexpr int log_pane = 110;      // Memo1
+inline constexpr int gauge = 111;         // PP
+inline constexpr int diagnosis = 112;
+inline constexpr int menu_button = 120;
+inline constexpr int minimise_button = 121;
+inline constexpr int close_button = 122;
+
+}  // namespace winapp::id

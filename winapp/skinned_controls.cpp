@@ -1,0 +1,593 @@
+#include "winapp/skinned_controls.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "winapp/control_ids.h"
+#include "winapp/win_text.h"
+
+namespace winapp {
+
+namespace {
+
+constexpr wchar_t skin_property[] = L"PelloraSkin";
+constexpr wchar_t skinned_property[] = L"PelloraSkinned";
+constexpr UINT_PTR skin_subclass_id = 1;
+
+struct Skinned {
+  SkinnedKind kind;
+  SkinContext* skin;
+  COLORREF background;
+  bool hot = false;
+  int depth = 0;                           // nested messages: only the outermost repaints
+  std::vector<std::wstring> descriptions;  // the port list's
+};
+
+bool is_button(SkinnedKind kind) {
+  return kind == SkinnedKind::push_button || kind == SkinnedKind::primary_button ||
+         kind == SkinnedKind::radio_box;
+}
+
+void track_leave(HWND window) {
+  TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
+  TrackMouseEvent(&track);
+}
+
+// What the control looks like, in one number: a change means a repaint.
+LRESULT visual_state(HWND control, const Skinned& skinned) {
+  LRESULT state =
+      (IsWindowEnabled(control) ? 1 : 0) | (skinned.hot ? 2 : 0) | (GetFocus() == control ? 4 : 0);
+  if (is_button(skinned.kind)) {
+    state |= SendMessageW(control, BM_GETSTATE, 0, 0) << 4;
+  } else if (skinned.kind == SkinnedKind::port_list) {
+    state |= SendMessageW(control, CB_GETDROPPEDSTATE, 0, 0) << 3;
+    state |= (SendMessageW(control, CB_GETCURSEL, 0, 0) + 1) << 4;
+  } else if (skinned.kind == SkinnedKind::gauge) {
+    state |= SendMessageW(control, PBM_GETPOS, 0, 0) << 4;
+  }
+  return state;
+}
+
+// The standard controls paint some changes at once through their own device context,
+// bypassing WM_PAINT; those are painted over again straight away.
+bool paints_directly(UINT message) {
+  switch (message) {
+    case WM_SETTEXT:
+    case WM_ENABLE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_SETFONT:
+    case WM_UPDATEUISTATE:
+    case WM_CHANGEUISTATE:
+    case WM_COMMAND:
+    case BM_SETSTYLE:
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void draw_port_entry(HDC dc, RECT rect, std::wstring_view name, std::wstring_view description,
+                     bool selected, bool enabled, const SkinContext& skin) {
+  const COLORREF name_colour =
+      !enabled ? colour::disabled_text : (selected ? RGB(0xff, 0xff, 0xff) : colour::text);
+  const COLORREF description_colour =
+      !enabled ? colour::disabled_text : (selected ? RGB(0xd7, 0xeb, 0xf6) : colour::hint_text);
+  HGDIOBJ old_font = SelectObject(dc, skin.fonts->window());
+  SIZE name_size{};
+  GetTextExtentPoint32W(dc, name.data(), static_cast<int>(name.size()), &name_size);
+  SelectObject(dc, old_font);
+  draw_text(dc, name, rect, skin.fonts->window(), name_colour,
+            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+  if (!description.empty()) {
+    rect.left += name_size.cx + skin.scale(10);
+    if (rect.left < rect.right) {
+      draw_text(dc, description, rect, skin.fonts->window(), description_colour,
+                DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+    }
+  }
+}
+
+std::wstring item_text(HWND port_list, int index) {
+  const LRESULT length = SendMessageW(port_list, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  SendMessageW(port_list, CB_GETLBTEXT, static_cast<WPARAM>(index),
+               reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+// The subclass data, found again from the control (GetWindowSubclass is not in every
+// import library).
+Skinned* skinned_of(HWND control) {
+  return static_cast<Skinned*>(GetPropW(control, skinned_property));
+}
+
+void paint_port_list(HWND control, HDC dc, const RECT& rect, const Skinned& skinned) {
+  const SkinContext& skin = *skinned.skin;
+  const bool enabled = IsWindowEnabled(control) != FALSE;
+  const bool dropped = SendMessageW(control, CB_GETDROPPEDSTATE, 0, 0) != 0;
+  const bool focused = GetFocus() == control;
+  fill_rect(dc, rect, skinned.background);
+  const COLORREF face = enabled ? colour::field : colour::disabled_field;
+  const COLORREF border = !enabled                              ? colour::disabled_border
+                          : (focused || skinned.hot || dropped) ? colour::accent
+                                                                : colour::field_border;
+  fill_rounded(dc, rect, skin.scale(4), face, face, border);
+
+  // The arrow: a small filled triangle in an 18-pixel strip at the right.
+  const int strip = skin.scale(18);
+  const int arrow_width = skin.scale(9) | 1;
+  const int arrow_height = (arrow_width + 1) / 2;
+  const int cx = rect.right - strip / 2 - 1;
+  const int top = rect.top + (rect.bottom - rect.top - arrow_height) / 2;
+  const std::array<POINT, 3> arrow{POINT{cx - arrow_width / 2, top},
+                                   POINT{cx + arrow_width / 2, top},
+                                   POINT{cx, top + arrow_height - 1}};
+  const COLORREF arrow_colour = enabled ? colour::text : colour::disabled_text;
+  HBRUSH brush = CreateSolidBrush(arrow_colour);
+  HPEN pen = CreatePen(PS_SOLID, 1, arrow_colour);
+  HGDIOBJ old_brush = SelectObject(dc, brush);
+  HGDIOBJ old_pen = SelectObject(dc, pen);
+  Polygon(dc, arrow.data(), static_cast<int>(arrow.size()));
+  SelectObject(dc, old_brush);
+  SelectObject(dc, old_pen);
+  DeleteObject(brush);
+  DeleteObject(pen);
+
+  RECT text_rect = rect;
+  text_rect.left += skin.scale(6);
+  text_rect.right -= strip;
+  const auto selected = static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0));
+  if (selected >= 0) {
+    const auto index = static_cast<std::size_t>(selected);
+    const std::wstring description =
+        index < skinned.descriptions.size() ? skinned.descriptions[index] : std::wstring();
+    draw_port_entry(dc, text_rect, item_text(control, selected), description, false, enabled, skin);
+  } else {
+    draw_text(dc, L"Choose a port", text_rect, skin.fonts->window(),
+              enabled ? colour::hint_text : colour::disabled_text,
+              DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+  }
+}
+
+int gauge_percent(HWND gauge) {
+  PBRANGE range{};
+  SendMessageW(gauge, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+  const auto position = static_cast<long long>(SendMessageW(gauge, PBM_GETPOS, 0, 0));
+  const long long span = static_cast<long long>(range.iHigh) - range.iLow;
+  if (span <= 0) return 0;
+  return static_cast<int>((position - range.iLow) * 100 / span);
+}
+
+void paint_skinned(HWND control, HDC target, const Skinned& skinned) {
+  RECT rect{};
+  GetClientRect(control, &rect);
+  BufferedPaint buffer(target, rect);
+  HDC dc = buffer.dc();
+  const SkinContext& skin = *skinned.skin;
+  switch (skinned.kind) {
+    case SkinnedKind::push_button:
+    case SkinnedKind::primary_button:
+    case SkinnedKind::radio_box: {
+      const auto state = SendMessageW(control, BM_GETSTATE, 0, 0);
+      ButtonState look;
+      look.enabled = IsWindowEnabled(control) != FALSE;
+      look.pressed = (state & BST_PUSHED) != 0;
+      look.focused = GetFocus() == control;
+      look.hot = skinned.hot && look.enabled;
+      const std::wstring caption = window_text(control);
+      if (skinned.kind == SkinnedKind::radio_box) {
+        draw_radio_box(dc, rect, caption, (state & BST_CHECKED) != 0, look, skinned.background,
+                       *skin.fonts, skin.scale);
+      } else {
+        fill_rect(dc, rect, skinned.background);
+        draw_push_button(
+            dc, rect, caption,
+            skinned.kind == SkinnedKind::primary_button ? ButtonLook::primary : ButtonLook::plain,
+            look, *skin.fonts, skin.scale);
+      }
+      break;
+    }
+    case SkinnedKind::port_list:
+      paint_port_list(control, dc, rect, skinned);
+      break;
+    case SkinnedKind::gauge:
+      draw_gauge(dc, rect, gauge_percent(control), skinned.background, *skin.fonts, skin.scale);
+      break;
+    case SkinnedKind::log_pane:
+      break;
+  }
+}
+
+// The log keeps the EDIT control's own painting; only its one-pixel frame takes the skin's
+// colour, lighter blue while it has the focus.
+void paint_log_frame(HWND pane) {
+  HDC dc = GetWindowDC(pane);
+  RECT rect{};
+  GetWindowRect(pane, &rect);
+  OffsetRect(&rect, -rect.left, -rect.top);
+  HBRUSH brush =
+      CreateSolidBrush(GetFocus() == pane ? colour::log_focus_border : colour::log_border);
+  FrameRect(dc, &rect, brush);
+  DeleteObject(brush);
+  ReleaseDC(pane, dc);
+}
+
+LRESULT CALLBACK skinned_proc(HWND control, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                              DWORD_PTR data) {
+  auto* skinned = reinterpret_cast<Skinned*>(data);
+  const bool painted_here = skinned->kind != SkinnedKind::log_pane;
+  switch (message) {
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(control, skinned_proc, skin_subclass_id);
+      RemovePropW(control, skinned_property);
+      delete skinned;
+      return DefSubclassProc(control, message, wparam, lparam);
+    case WM_ERASEBKGND:
+      if (painted_here) return 1;
+      break;
+    case WM_PAINT:
+      if (painted_here) {
+        PAINTSTRUCT paint{};
+        HDC dc = BeginPaint(control, &paint);
+        paint_skinned(control, dc, *skinned);
+        EndPaint(control, &paint);
+        return 0;
+      }
+      break;
+    case WM_PRINTCLIENT:
+      if (painted_here) {
+        paint_skinned(control, reinterpret_cast<HDC>(wparam), *skinned);
+        return 0;
+      }
+      break;
+    case WM_NCPAINT:
+      if (!painted_here) {
+        const LRESULT result = DefSubclassProc(control, message, wparam, lparam);
+        paint_log_frame(control);
+        return result;
+      }
+      break;
+    case WM_MOUSEMOVE:
+      if (!skinned->hot) {
+        skinned->hot = true;
+        track_leave(control);
+      }
+      break;
+    case WM_MOUSELEAVE:
+      skinned->hot = false;
+      break;
+    default:
+      break;
+  }
+  if (!painted_here) {
+    const LRESULT result = DefSubclassProc(control, message, wparam, lparam);
+    if (message == WM_SETFOCUS || message == WM_KILLFOCUS) paint_log_frame(control);
+    return result;
+  }
+  if (skinned->depth > 0) return DefSubclassProc(control, message, wparam, lparam);
+  ++skinned->depth;
+  const LRESULT before = visual_state(control, *skinned);
+  const LRESULT result = DefSubclassProc(control, message, wparam, lparam);
+  const LRESULT after = IsWindow(control) ? visual_state(control, *skinned) : before;
+  --skinned->depth;
+  if (IsWindow(control) && (before != after || paints_directly(message) ||
+                            message == WM_MOUSELEAVE || message == WM_MOUSEMOVE)) {
+    if (before != after || message != WM_MOUSEMOVE) {
+      RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    }
+  }
+  return result;
+}
+
+// --- the window's own classes --------------------------------------------------------------
+
+LRESULT CALLBACK group_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      HDC target = BeginPaint(box, &paint);
+      if (const SkinContext* skin = skin_of(box)) {
+        RECT rect{};
+        GetClientRect(box, &rect);
+        BufferedPaint buffer(target, rect);
+        HDC dc = buffer.dc();
+        fill_rect(dc, rect, colour::window);
+        RECT frame = rect;
+        frame.right -= 1;
+        frame.bottom -= 1;
+        fill_rounded(dc, frame, skin->scale(6), colour::panel, colour::panel, colour::panel_border);
+        RECT caption = rect;
+        caption.left += skin->scale(7);
+        caption.top += skin->scale(4);
+        draw_text(dc, window_text(box), caption, skin->fonts->bold(), colour::panel_title,
+                  DT_LEFT | DT_TOP | DT_SINGLELINE);
+      }
+      EndPaint(box, &paint);
+      return 0;
+    }
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_DELETEITEM:
+    case WM_COMPAREITEM:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+      return SendMessageW(GetParent(box), message, wparam, lparam);
+    case WM_CLOSE:
+      // A multi-line EDIT in dialog mode asks its parent to close on Esc; the group box is
+      // no dialog, and Esc only sets the abort flag.
+      return 0;
+    default:
+      return DefWindowProcW(box, message, wparam, lparam);
+  }
+}
+
+struct Lamp {
+  COLORREF lit_colour;
+  bool lit = false;
+};
+
+LRESULT CALLBACK lamp_proc(HWND lamp_window, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* lamp = reinterpret_cast<Lamp*>(GetWindowLongPtrW(lamp_window, GWLP_USERDATA));
+  switch (message) {
+    case WM_NCCREATE: {
+      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+      auto colour = static_cast<COLORREF>(reinterpret_cast<UINT_PTR>(create->lpCreateParams));
+      SetWindowLongPtrW(lamp_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new Lamp{colour}));
+      break;
+    }
+    case WM_NCDESTROY:
+      delete lamp;
+      SetWindowLongPtrW(lamp_window, GWLP_USERDATA, 0);
+      break;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      HDC target = BeginPaint(lamp_window, &paint);
+      RECT rect{};
+      GetClientRect(lamp_window, &rect);
+      {
+        BufferedPaint buffer(target, rect);
+        draw_lamp(buffer.dc(), rect, lamp && lamp->lit, lamp ? lamp->lit_colour : 0, colour::panel);
+      }
+      EndPaint(lamp_window, &paint);
+      return 0;
+    }
+    case lamp_set_lit:
+      if (lamp && lamp->lit != (wparam != 0)) {
+        lamp->lit = wparam != 0;
+        InvalidateRect(lamp_window, nullptr, FALSE);
+      }
+      return 0;
+    case lamp_is_lit:
+      return lamp && lamp->lit ? 1 : 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(lamp_window, message, wparam, lparam);
+}
+
+struct TitleButton {
+  bool hot = false;
+  bool pressed = false;
+};
+
+void draw_title_glyph(HDC dc, int id_of_button, const RECT& rect, const Scale& scale) {
+  const int box = scale(16);
+  const int left = rect.left + (rect.right - rect.left - box) / 2;
+  const int top = rect.top + (rect.bottom - rect.top - box) / 2;
+  if (id_of_button == id::menu_button) {
+    draw_app_picture(dc, RECT{left, top, left + box, top + box});
+    return;
+  }
+  // Lines, not font glyphs: Wine draws some symbol characters as boxes.
+  const auto at = [&](double x, double y) {
+    return POINT{left + static_cast<int>(std::lround(x * box / 16.0)),
+                 top + static_cast<int>(std::lround(y * box / 16.0))};
+  };
+  HPEN pen = CreatePen(PS_SOLID, std::max(1, scale(3) / 2), colour::title_glyph);
+  HGDIOBJ old_pen = SelectObject(dc, pen);
+  const auto line = [&](POINT from, POINT to) {
+    MoveToEx(dc, from.x, from.y, nullptr);
+    LineTo(dc, to.x, to.y);
+  };
+  if (id_of_button == id::minimise_button) {
+    line(at(4.5, 11), at(11.5, 11));
+  } else {
+    line(at(4.5, 4.5), at(11.5, 11.5));
+    line(at(11.5, 4.5), at(4.5, 11.5));
+  }
+  SelectObject(dc, old_pen);
+  DeleteObject(pen);
+}
+
+void notify_click(HWND button) {
+  SendMessageW(GetParent(button), WM_COMMAND,
+               MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(button)), BN_CLICKED),
+               reinterpret_cast<LPARAM>(button));
+}
+
+LRESULT CALLBACK title_button_proc(HWND button, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* state = reinterpret_cast<TitleButton*>(GetWindowLongPtrW(button, GWLP_USERDATA));
+  switch (message) {
+    case WM_NCCREATE:
+      SetWindowLongPtrW(button, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TitleButton));
+      break;
+    case WM_NCDESTROY:
+      delete state;
+      SetWindowLongPtrW(button, GWLP_USERDATA, 0);
+      break;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      HDC target = BeginPaint(button, &paint);
+      const SkinContext* skin = skin_of(button);
+      if (skin && state) {
+        RECT rect{};
+        GetClientRect(button, &rect);
+        BufferedPaint buffer(target, rect);
+        HDC dc = buffer.dc();
+        // The title bar's gradient, continued behind the button.
+        RECT in_parent = rect;
+        MapWindowPoints(button, GetParent(button), reinterpret_cast<POINT*>(&in_parent), 2);
+        const double bar = skin->scale(28);
+        const auto shade = [&](LONG y) {
+          return blend(colour::title_top, colour::title_bottom,
+                       std::clamp((y - skin->scale(1)) / bar, 0.0, 1.0));
+        };
+        fill_gradient(dc, rect, shade(in_parent.top), shade(in_parent.bottom));
+        if (state->hot || state->pressed) {
+          const COLORREF hover =
+              GetDlgCtrlID(button) == id::close_button ? colour::close_hover : colour::title_hover;
+          fill_rounded(dc, rect, skin->scale(4), hover, hover, hover);
+        }
+        draw_title_glyph(dc, GetDlgCtrlID(button), rect, skin->scale);
+      }
+      EndPaint(button, &paint);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (state && !state->hot) {
+        state->hot = true;
+        track_leave(button);
+        InvalidateRect(button, nullptr, FALSE);
+      }
+      return 0;
+    case WM_MOUSELEAVE:
+      if (state) state->hot = false;
+      InvalidateRect(button, nullptr, FALSE);
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      if (GetDlgCtrlID(button) == id::menu_button) {
+        // The menu opens on the press, as a system menu does.
+        notify_click(button);
+        return 0;
+      }
+      if (state) state->pressed = true;
+      SetCapture(button);
+      InvalidateRect(button, nullptr, FALSE);
+      return 0;
+    case WM_LBUTTONUP: {
+      const bool was_pressed = state && state->pressed;
+      if (GetCapture() == button) ReleaseCapture();
+      RECT rect{};
+      GetClientRect(button, &rect);
+      const POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+      if (was_pressed && PtInRect(&rect, point)) notify_click(button);
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      if (state) state->pressed = false;
+      InvalidateRect(button, nullptr, FALSE);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(button, message, wparam, lparam);
+}
+
+}  // namespace
+
+void skin_control(HWND control, SkinnedKind kind, SkinContext& skin, COLORREF background) {
+  auto* skinned = new Skinned{kind, &skin, background, false, 0, {}};
+  SetPropW(control, skinned_property, skinned);
+  SetWindowSubclass(control, skinned_proc, skin_subclass_id, reinterpret_cast<DWORD_PTR>(skinned));
+  if (kind == SkinnedKind::log_pane) {
+    SetWindowPos(control, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  InvalidateRect(control, nullptr, TRUE);
+}
+
+void set_port_descriptions(HWND port_list, std::vector<std::wstring> descriptions) {
+  if (Skinned* skinned = skinned_of(port_list)) skinned->descriptions = std::move(descriptions);
+  InvalidateRect(port_list, nullptr, FALSE);
+}
+
+void measure_port_item(MEASUREITEMSTRUCT& item, const SkinContext& skin) {
+  // The selection field is sized to the control's height afterwards; rows as the skin's.
+  item.itemHeight = static_cast<UINT>(skin.scale(20));
+}
+
+void draw_port_item(const DRAWITEMSTRUCT& item, const SkinContext& skin) {
+  // The selection field is painted with the whole control.
+  if ((item.itemState & ODS_COMBOBOXEDIT) != 0 || item.itemID == static_cast<UINT>(-1)) return;
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  fill_rect(item.hDC, item.rcItem, selected ? colour::accent : colour::field);
+  const Skinned* skinned = skinned_of(item.hwndItem);
+  const std::wstring description = skinned && item.itemID < skinned->descriptions.size()
+                                       ? skinned->descriptions[item.itemID]
+                                       : std::wstring();
+  RECT text_rect = item.rcItem;
+  text_rect.left += skin.scale(6);
+  text_rect.right -= skin.scale(4);
+  draw_port_entry(item.hDC, text_rect, item_text(item.hwndItem, static_cast<int>(item.itemID)),
+                  description, selected, true, skin);
+}
+
+void fit_port_list_width(HWND port_list, const SkinContext& skin) {
+  const Skinned* skinned = skinned_of(port_list);
+  HDC dc = GetDC(port_list);
+  HGDIOBJ old_font = SelectObject(dc, skin.fonts->window());
+  RECT rect{};
+  GetWindowRect(port_list, &rect);
+  int widest = rect.right - rect.left;
+  const auto count = static_cast<int>(SendMessageW(port_list, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    std::wstring text = item_text(port_list, i);
+    const auto index = static_cast<std::size_t>(i);
+    if (skinned && index < skinned->descriptions.size()) {
+      text += L"   " + skinned->descriptions[index];
+    }
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    widest = std::max(widest, static_cast<int>(size.cx) + skin.scale(30));
+  }
+  SelectObject(dc, old_font);
+  ReleaseDC(port_list, dc);
+  SendMessageW(port_list, CB_SETDROPPEDWIDTH,
+               static_cast<WPARAM>(std::min(widest, skin.scale(560))), 0);
+}
+
+void register_own_classes(HINSTANCE instance) {
+  const auto add = [instance](const wchar_t* name, WNDPROC proc, UINT style) {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.style = style;
+    window_class.lpfnWndProc = proc;
+    window_class.hInstance = instance;
+    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    window_class.lpszClassName = name;
+    RegisterClassExW(&window_class);
+  };
+  add(group_box_class, group_box_proc, CS_HREDRAW | CS_VREDRAW);
+  add(lamp_class, lamp_proc, CS_HREDRAW | CS_VREDRAW);
+  add(title_button_class, title_button_proc, CS_HREDRAW | CS_VREDRAW);
+}
+
+void attach_skin(HWND top_level, SkinContext& skin) {
+  SetPropW(top_level, skin_property, &skin);
+}
+
+SkinContext* skin_of(HWND window) {
+  return static_cast<SkinContext*>(GetPropW(GetAncestor(window, GA_ROOT), skin_property));
+}
+
+}  // namespace winapp

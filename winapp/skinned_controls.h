@@ -1,0 +1,58 @@
+#pragma once
+// The standard controls keep their classes (a screen reader or a test driver finds a BUTTON
+// captioned "Flash Mode", a COMBOBOX, an EDIT, a progress bar) and only their painting is
+// taken over, in the skin's colours. The group box, the lamps and the title bar's buttons
+// are small window classes of our own.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "winapp/skin.h"
+
+namespace winapp {
+
+// What every skinned control draws with; owned by the window, updated when the DPI changes.
+struct SkinContext {
+  std::unique_ptr<Fonts> fonts;
+  Scale scale;
+};
+
+enum class SkinnedKind { push_button, primary_button, radio_box, port_list, gauge, log_pane };
+
+// Takes over the control's painting. background: the colour around it.
+void skin_control(HWND control, SkinnedKind kind, SkinContext& skin, COLORREF background);
+
+// The port list: a description shown beside each port's name, by item index.
+void set_port_descriptions(HWND port_list, std::vector<std::wstring> descriptions);
+// The owner-drawn port list asks its parent to draw and measure its items.
+void measure_port_item(MEASUREITEMSTRUCT& item, const SkinContext& skin);
+void draw_port_item(const DRAWITEMSTRUCT& item, const SkinContext& skin);
+// The drop-down is made wide enough for the longest name and description.
+void fit_port_list_width(HWND port_list, const SkinContext& skin);
+
+// Own classes; register once before creating any of them.
+void register_own_classes(HINSTANCE instance);
+
+// The group box that holds every control: draws its frame and caption (its window text) and
+// hands its children's notifications on to its parent.
+inline constexpr wchar_t group_box_class[] = L"PelloraGroupBox";
+
+// A round status lamp; lpParam of CreateWindow is its lit colour. Its window text names it.
+inline constexpr wchar_t lamp_class[] = L"PelloraLamp";
+inline constexpr UINT lamp_set_lit = WM_APP + 1;  // wParam: lit
+inline constexpr UINT lamp_is_lit = WM_APP + 2;   // returns 1 when lit
+
+// A title bar button; its control id says which glyph it shows. It takes no focus and sends
+// WM_COMMAND BN_CLICKED to its parent (BN_PUSHED at once for the menu button, which opens on
+// the press).
+inline constexpr wchar_t title_button_class[] = L"PelloraTitleButton";
+
+// The window's skin context, for classes that have no other way to it: set on the top-level
+// window as a property.
+void attach_skin(HWND top_level, SkinContext& skin);
+SkinContext* skin_of(HWND window);
+
+}  // namespace winapp
