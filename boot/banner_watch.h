@@ -4,10 +4,10 @@
 // closing.
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 
 #include "boot/dialogue.h"
-#include "boot/panel.h"
 #include "serial/port.h"
 
 namespace boot {
@@ -20,6 +20,11 @@ inline constexpr std::array<std::uint8_t, banner_size> banner_form_a = {
 inline constexpr std::array<std::uint8_t, banner_size> banner_form_b = {
     0xF0, 0x0D, 'D', 'r', 'e', 'a', 'm', 'b', 'o', 'x', ' ', 'D', 0x00, 'M', '5', '0', '0', 0x0D};
 
+// A line that has brought nothing this long is worth a word to the user.
+inline constexpr std::chrono::seconds silent_line_hint_after{5};
+// Bytes without a banner this long after the first of them: not a banner split across reads.
+inline constexpr std::chrono::seconds noisy_line_hint_after{1};
+
 struct BannerWatchResult {
   serial::Bytes received_piece;  // what the last read returned: the hardware identity
   bool aborted = false;          // Esc was pressed or the window closed meanwhile
@@ -27,8 +32,9 @@ struct BannerWatchResult {
 
 // Reads banner-sized pieces with the watch profile in force, letting the window process
 // its messages before each, until a piece is a banner or "Dream" shows up. "Dream" is also
-// found when it is split between two reads.
-BannerWatchResult watch_for_banner(Panel& panel, serial::Port& port);
+// found when it is split between two reads. What it saw goes to the report; a hint about a
+// silent or noisy line goes to the panel while it waits.
+BannerWatchResult watch_for_banner(Dialogue& dialogue);
 
 // After the watch: on Esc clears the abort flag, logs "User Abort!" and stops the check;
 // otherwise sets the dialogue profile and returns true.

@@ -21,7 +21,6 @@ struct CheckRequest {
 
 // Runs one boot check to its end, as the "Detect DM >>" click does. A failed check has
 // released the port; a successful one leaves it open.
-Report run_boot_check(Panel& panel, serial::Port& port, Clock& clock,
-                      const CheckRequest& request);
+Report run_boot_check(Panel& panel, serial::Port& port, Clock& clock, const CheckRequest& request);
 
 }  // namespace boot

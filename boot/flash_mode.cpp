@@ -1,16 +1,13 @@
 #include "boot/flash_mode.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "boot/banner_watch.h"
 #include "boot/loader_frames.h"
 #include "boot/log_text.h"
-#include "boot/progress.h"
+#include "serial/serial_error.h"
 
 namespace boot {
-
-using std::chrono_literals::operator""ms;
 
 namespace {
 
@@ -22,10 +19,19 @@ bool equals(serial::ByteView bytes, std::string_view text) {
   return std::ranges::equal(bytes, text);
 }
 
+// The box answered wrongly: "Wrong Boot Response!", and the report keeps what came.
+bool stop_on_wrong_response(Dialogue& d, std::size_t expected, serial::Bytes received) {
+  d.report.failed_read = FailedRead{expected, std::move(received)};
+  log_status_message(d.panel, StatusMessage::wrong_boot_response);
+  return stop(d, Outcome::wrong_answer);
+}
+
 // False when the user closed the window meanwhile: the check has been stopped then. A line
-// that stops taking bytes holds each piece for its whole write timeout, so the close is
-// heard between pieces rather than after the whole image.
-bool upload_loader(Dialogue& d, serial::ByteView image) {
+// that stops taking bytes holds a piece until the port gives the write up, so the close is
+// also heard between pieces rather than after the whole image.
+bool upload_loader(Dialogue& d, const LoaderImage& loader) {
+  const serial::ByteView image = loader.bytes;
+  d.report.loader = LoaderSent{loader.source, image.size(), loader.header_ok, loader.crc_ok};
   add_line(d.panel, sending_flash_loader_line);
   const auto total = static_cast<std::uint32_t>(image.size());
   std::size_t taken = 0;
@@ -36,72 +42,91 @@ bool upload_loader(Dialogue& d, serial::ByteView image) {
     taken += piece.size();
     show_progress(d.panel, static_cast<std::uint32_t>(taken), total);
     if (piece.size() < upload_piece_size || taken >= image.size()) break;
-    if (!window_still_open(d)) return false;
+    if (stop_if_closed(d)) return false;
   }
   return true;
+}
+
+// The rest of the loader's reply is dropped; the box has answered by now, so a line lost
+// here is told after the verdict rather than turning a good box into a failed check.
+void drop_rest_of_reply(Dialogue& d) {
+  try {
+    d.port.read(after_success_read_size);
+  } catch (const serial::SerialError& error) {
+    d.report.after_verdict_note = error.what();
+  }
 }
 
 }  // namespace
 
 bool flash_handshake(Dialogue& d) {
-  const BannerWatchResult banner = watch_for_banner(d.panel, d.port);
+  const BannerWatchResult banner = watch_for_banner(d);
   add_labelled_hex_line(d.panel, hw_id_label, banner.received_piece);
   if (!leave_banner_watch(d)) return false;
 
   // Greet the boot ROM; it answers "ok" LF CR.
-  if (!window_still_open(d)) return false;
+  d.report.stage = Stage::greeting;
+  if (stop_if_closed(d)) return false;
   d.port.write(greeting);
-  if (!std::ranges::equal(d.port.read(greeting_reply.size()), greeting_reply)) {
-    log_status_message(d.panel, StatusMessage::wrong_boot_response);
-    return stop(d, Outcome::wrong_answer);
+  serial::Bytes greeting_answer = d.port.read(greeting_reply.size());
+  if (!std::ranges::equal(greeting_answer, greeting_reply)) {
+    return stop_on_wrong_response(d, greeting_reply.size(), std::move(greeting_answer));
   }
   log_status_message(d.panel, StatusMessage::dreambox_detected);
 
   // The start command; the boot ROM gets ready for the loader.
-  if (!window_still_open(d)) return false;
+  d.report.stage = Stage::start;
+  if (stop_if_closed(d)) return false;
   d.port.write(start_command);
-  const serial::Bytes start_answer = d.port.read(start_reply.size());
+  serial::Bytes start_answer = d.port.read(start_reply.size());
   add_labelled_hex_line(d.panel, data1_label, start_answer);
   if (!equals(start_answer, start_reply)) {
-    log_status_message(d.panel, StatusMessage::wrong_boot_response);
-    return stop(d, Outcome::wrong_answer);
+    return stop_on_wrong_response(d, start_reply.size(), std::move(start_answer));
   }
 
   // Give the boot ROM time to prepare.
-  d.clock.sleep_for(1650ms);
+  d.clock.sleep_for(rom_prepare_pause);
   d.panel.process_pending_messages();
   return true;
 }
 
-bool flash_upload_and_check(Dialogue& d, LoaderImage loader_image) {
+bool flash_upload_and_check(Dialogue& d, const std::optional<LoaderImage>& loader) {
   // The loader, piece by piece.
-  if (!window_still_open(d)) return false;
-  if (loader_image && !upload_loader(d, *loader_image)) return false;
+  d.report.stage = Stage::upload;
+  if (stop_if_closed(d)) return false;
+  if (loader && !upload_loader(d, *loader)) return false;
 
   // Let the loader start, and drop whatever the boot ROM said meanwhile.
+  d.report.stage = Stage::loader;
   d.panel.process_pending_messages();
-  d.clock.sleep_for(800ms);
-  d.port.read(100);
-  d.clock.sleep_for(700ms);
+  d.clock.sleep_for(loader_start_pause);
+  d.port.read(rom_chatter_read_size);
+  d.clock.sleep_for(loader_settle_pause);
 
   // The speed frame; its answer only adds a line.
-  if (!window_still_open(d)) return false;
+  if (stop_if_closed(d)) return false;
   d.port.write(speed_frame());
-  if (contains(d.port.read(30), speed_reply_mark)) add_line(d.panel, settings_baudrate_ok_line);
+  if (contains(d.port.read(speed_reply_read_size), speed_reply_mark)) {
+    add_line(d.panel, settings_baudrate_ok_line);
+  }
 
-  // The status frame decides.
-  if (!window_still_open(d)) return false;
+  // The status frame decides. A wrong answer adds no status message: the "Data2: [" line
+  // shows what came back.
+  if (stop_if_closed(d)) return false;
   d.port.write(status_frame());
-  const serial::Bytes status_answer = d.port.read(80);
+  serial::Bytes status_answer = d.port.read(status_reply_read_size);
   add_labelled_hex_line(d.panel, data2_label, status_answer);
-  if (!contains(status_answer, status_reply_mark)) return stop(d, Outcome::wrong_answer);
+  if (!contains(status_answer, status_reply_mark)) {
+    d.report.failed_read = FailedRead{status_reply_read_size, std::move(status_answer)};
+    return stop(d, Outcome::wrong_answer);
+  }
 
   // A good boot.
   add_line(d.panel, boot_success_line);
   add_line(d.panel, flash_chip_good_line);
   add_line(d.panel, alive_line);
   add_line(d.panel, no_jtag_line);
-  d.port.read(200);
+  drop_rest_of_reply(d);
   d.panel.enable_control_set();
   d.panel.set_save_log_visible(true);
   return true;

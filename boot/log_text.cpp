@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace boot {
 
@@ -61,6 +62,22 @@ std::string labelled_hex_line(std::string_view label, serial::ByteView bytes) {
 
 void add_labelled_hex_line(Panel& panel, std::string_view label, serial::ByteView bytes) {
   panel.append_log_line(labelled_hex_line(label, bytes));
+}
+
+int progress_percent(std::uint32_t done, std::uint32_t total) {
+  if (total == 0) return 100;
+  // The default rounding mode rounds halves to the even neighbour, as the gauge expects.
+  const double percent =
+      std::nearbyint(static_cast<double>(done) / static_cast<double>(total) * 100.0);
+  return static_cast<int>(std::clamp(percent, 0.0, 100.0));
+}
+
+void show_progress(Panel& panel, std::uint32_t done, std::uint32_t total) {
+  panel.set_progress(progress_percent(done, total));
+}
+
+void reset_progress(Panel& panel) {
+  panel.set_progress(0);
 }
 
 }  // namespace boot

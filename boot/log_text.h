@@ -1,6 +1,6 @@
 #pragma once
-// The log's fixed texts and the two ways received bytes reach it: as hex text in a labelled
-// line, or unchanged as a line of console text.
+// What the dialogue shows: the log's fixed texts, the two ways received bytes reach it (as
+// hex text in a labelled line, or unchanged as a line of console text), and the upload gauge.
 
 #include <cstdint>
 #include <string>
@@ -51,5 +51,12 @@ inline constexpr std::string_view boot_success_line = "Boot Success!";
 inline constexpr std::string_view flash_chip_good_line = "-Flash Chip Status Good !";
 inline constexpr std::string_view alive_line = "-Boot Success & Alive !";
 inline constexpr std::string_view no_jtag_line = "-No Need For JTAG !";
+
+// done / total * 100 in floating point, rounded to nearest with halves to even, kept within
+// 0..100. With nothing to send (total 0) the upload is complete: 100.
+int progress_percent(std::uint32_t done, std::uint32_t total);
+
+void show_progress(Panel& panel, std::uint32_t done, std::uint32_t total);
+void reset_progress(Panel& panel);
 
 }  // namespace boot

@@ -38,9 +38,9 @@ enum class Stage {
   done,      // every step went through
 };
 
-std::string_view mode_name(Mode mode);        // "flash", "test"
+std::string_view mode_name(Mode mode);           // "flash", "test"
 std::string_view outcome_name(Outcome outcome);  // "success", "wrong_answer", ...
-std::string_view stage_name(Stage stage);      // "open", "banner", ...
+std::string_view stage_name(Stage stage);        // "open", "banner", ...
 
 // Where a loader image came from: the stand-in built into the program (a real box accepts
 // it but it cannot answer the frames), or an image of the user's.

@@ -29,7 +29,7 @@ TEST_P(BannerWatch, EndsOnTheBannerOrDream) {
     if (n == reads_scripted + 1) rig.panel.abort = true;  // a safe end when nothing is found
   };
 
-  const boot::BannerWatchResult result = boot::watch_for_banner(rig.panel, rig.port);
+  const boot::BannerWatchResult result = rig.watch();
 
   EXPECT_EQ(result.aborted, !c.found);
   EXPECT_EQ(rig.port.reads.size(), c.found ? c.pieces.size() : c.pieces.size() + 2);
@@ -71,6 +71,81 @@ INSTANTIATE_TEST_SUITE_P(
         WatchCase{"SplitWithAGapIsNot", {bytes_of("Drea"), bytes_of("xm")}, false, nothing}),
     CaseName{});
 
+// What the watch tells the report, and the hints it gives while it waits. Time passes only
+// in reads that come back short (68 ms each with the watch profile).
+struct SeenCase {
+  std::string_view name;
+  std::vector<serial::Bytes> pieces;  // one per read; then Esc if no banner came
+  std::size_t bytes_received;
+  std::size_t first_bytes_kept;
+  bool banner_seen;
+  std::vector<boot::WaitHint> hints;
+};
+
+class BannerWatchSeen : public ::testing::TestWithParam<SeenCase> {};
+
+TEST_P(BannerWatchSeen, CountsTheBytesAndHintsOnce) {
+  const SeenCase& c = GetParam();
+  Rig rig;
+  rig.port.set_timeouts(serial::watch_profile);
+  rig.port.open();
+  rig.port.arrivals.assign(c.pieces.begin(), c.pieces.end());
+  const int reads_scripted = static_cast<int>(c.pieces.size());
+  rig.panel.on_messages = [&](int n) {
+    if (n == reads_scripted) rig.panel.abort = true;
+  };
+
+  rig.watch();
+
+  const boot::BannerWatchSeen& seen = rig.report.banner_watch;
+  EXPECT_EQ(seen.bytes_received, c.bytes_received);
+  EXPECT_EQ(seen.first_bytes.size(), c.first_bytes_kept);
+  EXPECT_EQ(seen.banner_seen, c.banner_seen);
+  EXPECT_EQ(seen.waited, rig.clock.now() - boot::Clock::time_point{});
+  EXPECT_EQ(rig.panel.hints, c.hints);
+}
+
+std::vector<serial::Bytes> repeated(std::size_t times, const serial::Bytes& piece) {
+  return std::vector<serial::Bytes>(times, piece);
+}
+
+std::vector<serial::Bytes> then(std::vector<serial::Bytes> first,
+                                const std::vector<serial::Bytes>& next) {
+  first.insert(first.end(), next.begin(), next.end());
+  return first;
+}
+
+using boot::WaitHint;
+
+INSTANTIATE_TEST_SUITE_P(
+    Line, BannerWatchSeen,
+    ::testing::Values(SeenCase{"BannerAtOnceNeedsNoHint", {banner_a()}, 18, 18, true, {}},
+                      SeenCase{"SilenceNotedOnceThenCleared",
+                               then(repeated(80, nothing), {banner_a()}),
+                               18,
+                               18,
+                               true,
+                               {WaitHint::silent_line, WaitHint::none}},
+                      SeenCase{"ShortSilenceIsNotWorthAWord",
+                               then(repeated(70, nothing), {banner_a()}),
+                               18,
+                               18,
+                               true,
+                               {}},
+                      SeenCase{"NoiseNotedOnceThenCleared",
+                               then(repeated(20, bytes_of("\xFF\x01~")), {banner_b()}),
+                               78,
+                               64,
+                               true,
+                               {WaitHint::noisy_line, WaitHint::none}},
+                      SeenCase{"SilenceThenNoiseThenEsc",
+                               then(repeated(80, nothing), repeated(20, bytes_of("?"))),
+                               20,
+                               20,
+                               false,
+                               {WaitHint::silent_line, WaitHint::noisy_line, WaitHint::none}}),
+    CaseName{});
+
 TEST(BannerWatchEsc, EscPressedMeanwhileEndsTheWatch) {
   Rig rig;
   rig.port.open();
@@ -78,7 +153,7 @@ TEST(BannerWatchEsc, EscPressedMeanwhileEndsTheWatch) {
     if (n == 4) rig.panel.abort = true;
   };
 
-  const boot::BannerWatchResult result = boot::watch_for_banner(rig.panel, rig.port);
+  const boot::BannerWatchResult result = rig.watch();
   EXPECT_TRUE(result.aborted);
   EXPECT_EQ(rig.port.reads.size(), 5u);
 }

@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "case_name.h"
 #include "rig.h"
 
@@ -24,7 +26,7 @@ class OpenFailure : public ::testing::TestWithParam<OpenFailureCase> {};
 TEST_P(OpenFailure, LogsRebuildsThePortListAndGivesTheControlsBack) {
   const OpenFailureCase& c = GetParam();
   Rig rig;
-  rig.panel.port_name = c.port_name;
+  rig.port_name = c.port_name;
   rig.port.fail_open = c.fail_open;
   rig.port.fail_dtr = c.fail_dtr;
   rig.script_good_flash_box();
@@ -50,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(Open, OpenFailure,
 TEST(BootCheck, EscDuringTheBannerWatchAbortsEitherMode) {
   for (const boot::Mode mode : {boot::Mode::flash, boot::Mode::test}) {
     Rig rig;
-    rig.panel.mode = mode;
+    rig.mode = mode;
     rig.panel.on_messages = [&](int n) {
       if (n == 2) rig.panel.abort = true;  // Esc while the box stays dark
     };
@@ -118,7 +120,7 @@ class WindowClosed : public ::testing::TestWithParam<CloseCase> {};
 TEST_P(WindowClosed, StopsBeforeTheNextWriteAsUserAbort) {
   const CloseCase& c = GetParam();
   Rig rig;
-  rig.panel.mode = c.mode;
+  rig.mode = c.mode;
   rig.script_good_flash_box();
   if (c.mode == boot::Mode::test) rig.port.arrivals = {banner_a(), bytes_of("console\r\n")};
   rig.port.after_write = [&](std::size_t n) {
@@ -176,14 +178,14 @@ class DeviceLost : public ::testing::TestWithParam<DeviceLostCase> {};
 TEST_P(DeviceLost, ReportsTheErrorAndReleasesThePort) {
   const DeviceLostCase& c = GetParam();
   Rig rig;
-  rig.panel.mode = c.mode;
+  rig.mode = c.mode;
   rig.script_good_flash_box();
   rig.port.fail_read_at = c.read;
   rig.port.fail_write_at = c.write;
   rig.port.fail_close = c.close_fails_too;
 
   EXPECT_EQ(rig.run(), boot::Outcome::device_error);
-  EXPECT_THAT(rig.panel.errors, ElementsAre(c.message));
+  EXPECT_EQ(rig.report.error, c.message);
   EXPECT_FALSE(rig.port.is_open());
   EXPECT_GE(rig.port.closes, 1);
   EXPECT_TRUE(rig.panel.controls_enabled);
@@ -207,14 +209,154 @@ INSTANTIATE_TEST_SUITE_P(
             "TestModeBurst", boot::Mode::test, {}, 0, false, "ttyTEST0: write failed (scripted)"}),
     CaseName{});
 
-TEST(BootCheck, WithoutAModeNothingIsOpened) {
-  Rig rig;
-  rig.panel.mode = boot::Mode::none;
+// What the report says of each way a check can end: the step it ended at and what the
+// failing read returned.
+struct ReportCase {
+  std::string_view name;
+  boot::Mode mode;
+  std::function<void(Rig&)> set_up;  // after the good box is scripted
+  boot::Outcome outcome;
+  boot::Stage stage;
+  std::optional<boot::FailedRead> failed_read;
+};
 
-  EXPECT_EQ(rig.run(), boot::Outcome::aborted);
-  EXPECT_EQ(rig.port.opens, 0);
-  EXPECT_THAT(rig.panel.errors, ElementsAre("No mode chosen: pick Flash Mode or Test Mode"));
-  EXPECT_TRUE(rig.panel.controls_enabled);
+void replace_reply(Rig& rig, std::size_t read, std::string_view reply) {
+  rig.port.arrivals[read] = bytes_of(reply);
+}
+
+class ReportSays : public ::testing::TestWithParam<ReportCase> {};
+
+TEST_P(ReportSays, WhereTheCheckEndedAndWhatCame) {
+  const ReportCase& c = GetParam();
+  Rig rig;
+  rig.mode = c.mode;
+  rig.script_good_flash_box();
+  if (c.mode == boot::Mode::test) rig.port.arrivals = {banner_a(), bytes_of("login:")};
+  if (c.set_up) c.set_up(rig);
+
+  EXPECT_EQ(rig.run(), c.outcome);
+  EXPECT_EQ(rig.report.stage, c.stage);
+  EXPECT_EQ(rig.report.port, "ttyTEST0");
+  EXPECT_EQ(rig.report.mode, c.mode);
+  ASSERT_EQ(rig.report.failed_read.has_value(), c.failed_read.has_value());
+  if (c.failed_read) {
+    EXPECT_EQ(rig.report.failed_read->expected, c.failed_read->expected);
+    EXPECT_EQ(rig.report.failed_read->received, c.failed_read->received);
+  }
+  EXPECT_EQ(rig.report.error.empty(),
+            c.outcome != boot::Outcome::device_error && c.outcome != boot::Outcome::open_failed);
+}
+
+using boot::Outcome;
+using boot::Stage;
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, ReportSays,
+    ::testing::Values(
+        ReportCase{"GoodFlash", boot::Mode::flash, {}, Outcome::success, Stage::done, {}},
+        ReportCase{"GoodTest", boot::Mode::test, {}, Outcome::success, Stage::done, {}},
+        ReportCase{"OpenFails",
+                   boot::Mode::flash,
+                   [](Rig& r) { r.port.fail_open = true; },
+                   Outcome::open_failed,
+                   Stage::open,
+                   {}},
+        ReportCase{"EscInTheWatch",
+                   boot::Mode::flash,
+                   [](Rig& r) {
+                     r.port.arrivals.clear();
+                     r.panel.on_messages = [&r](int n) { r.panel.abort = n == 3; };
+                   },
+                   Outcome::aborted,
+                   Stage::banner,
+                   {}},
+        ReportCase{"GreetingWrong", boot::Mode::flash,
+                   [](Rig& r) { replace_reply(r, 1, "ok\r\n"); }, Outcome::wrong_answer,
+                   Stage::greeting, boot::FailedRead{4, bytes_of("ok\r\n")}},
+        ReportCase{"StartSilent", boot::Mode::flash, [](Rig& r) { replace_reply(r, 2, ""); },
+                   Outcome::wrong_answer, Stage::start, boot::FailedRead{19, {}}},
+        ReportCase{"StatusWithoutMark", boot::Mode::flash,
+                   [](Rig& r) { replace_reply(r, 5, "client: no"); }, Outcome::wrong_answer,
+                   Stage::loader, boot::FailedRead{80, bytes_of("client: no")}},
+        ReportCase{"LostInTheUpload",
+                   boot::Mode::flash,
+                   [](Rig& r) { r.port.fail_write_at = 9; },
+                   Outcome::device_error,
+                   Stage::upload,
+                   {}},
+        ReportCase{"LostAtTheStatusRead",
+                   boot::Mode::flash,
+                   [](Rig& r) { r.port.fail_read_at = 5; },
+                   Outcome::device_error,
+                   Stage::loader,
+                   {}},
+        ReportCase{"LostInTheConsole",
+                   boot::Mode::test,
+                   [](Rig& r) { r.port.fail_write_at = 1; },
+                   Outcome::device_error,
+                   Stage::console,
+                   {}}),
+    CaseName{});
+
+TEST(ReportSays, WhichLoaderImageWentOut) {
+  Rig rig;
+  rig.script_good_flash_box();
+  rig.image = boot::LoaderImage{test_image(), boot::LoaderSource::file, true, false};
+
+  rig.run();
+
+  ASSERT_TRUE(rig.report.loader.has_value());
+  EXPECT_EQ(rig.report.loader->source, boot::LoaderSource::file);
+  EXPECT_EQ(rig.report.loader->size, test_image().size());
+  EXPECT_TRUE(rig.report.loader->header_ok);
+  EXPECT_FALSE(rig.report.loader->crc_ok);
+}
+
+// The box answered "client: ok" and then the line went: a good box is a good box, and the
+// loss is told after the verdict.
+TEST(ReportSays, ALineLostAfterTheVerdictIsANote) {
+  for (const bool lost_in_last_read : {true, false}) {
+    Rig rig;
+    rig.script_good_flash_box();
+    if (lost_in_last_read) {
+      rig.port.fail_read_at = 6;  // the read that drops the rest of the reply
+    } else {
+      rig.port.pending = "ttyTEST0: hung up after the last read";
+    }
+
+    EXPECT_EQ(rig.run(), boot::Outcome::success);
+    EXPECT_EQ(rig.panel.log.back(), "-No Need For JTAG !");
+    EXPECT_EQ(rig.report.after_verdict_note, lost_in_last_read
+                                                 ? "ttyTEST0: read failed (scripted)"
+                                                 : "ttyTEST0: hung up after the last read");
+    EXPECT_TRUE(rig.report.error.empty());
+  }
+}
+
+// A line that takes no bytes: closing the window (or Ctrl-C) gives the write up at once,
+// with "User Abort!" and the port released; otherwise the write waits on.
+TEST(ReportSays, AStalledWriteIsGivenUpOnClose) {
+  for (const bool closed : {true, false}) {
+    Rig rig;
+    rig.script_good_flash_box();
+    rig.port.stall_write_at = 10;  // a piece of the upload
+    rig.panel.on_messages = [&](int n) {
+      if (closed && n >= 3) rig.panel.close = true;
+    };
+
+    const boot::Outcome outcome = rig.run();
+    if (closed) {
+      EXPECT_EQ(outcome, boot::Outcome::aborted);
+      EXPECT_EQ(rig.report.stage, boot::Stage::upload);
+      EXPECT_EQ(rig.panel.log.back(), "User Abort!");
+      EXPECT_FALSE(rig.port.is_open());
+      EXPECT_TRUE(rig.panel.controls_enabled);
+      EXPECT_LT(rig.port.stall_checks, ScriptedPort::max_stall_checks);
+    } else {
+      EXPECT_EQ(outcome, boot::Outcome::success);
+      EXPECT_EQ(rig.port.stall_checks, ScriptedPort::max_stall_checks);
+    }
+  }
 }
 
 }  // namespace

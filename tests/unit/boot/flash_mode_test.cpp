@@ -75,7 +75,7 @@ TEST(FlashMode, GoodBoxRunsTheWholeSequence) {
   EXPECT_EQ(rig.port.baud_rate(), 115200u);
   EXPECT_TRUE(rig.panel.controls_enabled);
   EXPECT_TRUE(rig.panel.save_log_visible);
-  EXPECT_TRUE(rig.panel.errors.empty());
+  EXPECT_TRUE(rig.report.error.empty());
 }
 
 TEST(FlashMode, CheckStartsByPreparingTheWindowAndThePort) {
@@ -123,7 +123,7 @@ TEST_P(FlashModeFailures, LogsAndReleasesAsTheStepSays) {
   EXPECT_TRUE(rig.panel.controls_enabled);
   EXPECT_EQ(rig.panel.save_log_visible, c.outcome == boot::Outcome::success);
   EXPECT_EQ(rig.port.is_open(), c.outcome == boot::Outcome::success);
-  EXPECT_TRUE(rig.panel.errors.empty());
+  EXPECT_TRUE(rig.report.error.empty());
 }
 
 const std::string sending = "Sending Flash Loader...";
@@ -263,7 +263,7 @@ TEST(FlashMode, ShortImageGoesInOnePiece) {
   Rig rig;
   rig.script_good_flash_box();
   const serial::Bytes image = {0x00, 0x52, 0x50, 0x4F, 0x48};
-  rig.image = serial::ByteView(image);
+  rig.image = boot::LoaderImage{image};
 
   EXPECT_EQ(rig.run(), boot::Outcome::success);
   ASSERT_EQ(rig.port.writes.size(), 5u);

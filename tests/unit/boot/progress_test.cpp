@@ -1,5 +1,5 @@
 // The gauge's percent values.
-#include "boot/progress.h"
+#include "boot/log_text.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -48,9 +48,9 @@ void RecordingPanel::rebuild_port_list() {
   ++port_list_rebuilds;
 }
 
-void RecordingPanel::report_error(std::string_view message) {
-  trace_.add("panel.error " + std::string(message));
-  errors.emplace_back(message);
+void RecordingPanel::show_wait_hint(boot::WaitHint hint, const boot::BannerWatchSeen&) {
+  trace_.add("panel.hint " + std::to_string(static_cast<int>(hint)));
+  hints.push_back(hint);
 }
 
 }  // namespace boot_test

@@ -16,8 +16,6 @@ class RecordingPanel final : public boot::Panel {
   explicit RecordingPanel(Trace& trace) : trace_(trace) {}
 
   // The window's state, as a test sets it up.
-  std::string port_name = "ttyTEST0";
-  boot::Mode mode = boot::Mode::flash;
   bool abort = false;
   bool close = false;
   // Called each time the window gets to process its messages, with the 0-based count:
@@ -29,8 +27,8 @@ class RecordingPanel final : public boot::Panel {
   std::vector<int> progress;     // every value the gauge was set to
   bool controls_enabled = true;
   bool save_log_visible = false;
-  std::vector<std::string> errors;
   int port_list_rebuilds = 0;
+  std::vector<boot::WaitHint> hints;  // every hint shown, none included
 
   void clear_log() override;
   void append_log_line(std::string_view text) override;
@@ -42,27 +40,30 @@ class RecordingPanel final : public boot::Panel {
   bool abort_flag() const override { return abort; }
   void set_abort_flag(bool set) override;
   bool close_requested() const override { return close; }
-  std::string selected_port() const override { return port_name; }
-  boot::Mode selected_mode() const override { return mode; }
   void rebuild_port_list() override;
-  void report_error(std::string_view message) override;
+  void show_wait_hint(boot::WaitHint hint, const boot::BannerWatchSeen& seen) override;
 
  private:
   Trace& trace_;
   int messages_processed_ = 0;
 };
 
+// Time passes only when a test says so: in sleeps, and as the scripted port's reads wait.
 class FakeClock final : public boot::Clock {
  public:
   explicit FakeClock(Trace& trace) : trace_(trace) {}
   std::vector<long> sleeps_ms;
+  time_point now() const override { return now_; }
   void sleep_for(std::chrono::milliseconds duration) override {
     trace_.add("clock.sleep " + std::to_string(duration.count()));
     sleeps_ms.push_back(static_cast<long>(duration.count()));
+    now_ += duration;
   }
+  void advance(std::chrono::milliseconds duration) { now_ += duration; }
 
  private:
   Trace& trace_;
+  time_point now_{};
 };
 
 }  // namespace boot_test

@@ -34,8 +34,19 @@ void Rig::script_good_flash_box() {
   };
 }
 
+Rig::Rig() {
+  port.time_passes = [this](std::chrono::milliseconds waited) { clock.advance(waited); };
+}
+
 boot::Outcome Rig::run() {
-  return boot::run_boot_check(panel, port, clock, image);
+  report = boot::run_boot_check(panel, port, clock, {port_name, mode, image});
+  return report.outcome;
+}
+
+boot::BannerWatchResult Rig::watch() {
+  report = {};
+  boot::Dialogue dialogue{panel, port, clock, report};
+  return boot::watch_for_banner(dialogue);
 }
 
 }  // namespace boot_test

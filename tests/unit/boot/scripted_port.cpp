@@ -79,6 +79,14 @@ void ScriptedPort::write(serial::ByteView bytes) {
   trace_.add("port.write " + boot::hex_text(bytes));
   if (!open_) throw std::logic_error("write on a closed port");
   if (fail_write_at == index) throw serial::SerialError(name_ + ": write failed (scripted)");
+  if (stall_write_at == index) {
+    while (stall_checks < max_stall_checks) {
+      ++stall_checks;
+      if (stall_check_ && !stall_check_()) {
+        throw serial::WriteAbandoned(name_ + ": write given up (scripted)");
+      }
+    }
+  }
   writes.emplace_back(bytes.begin(), bytes.end());
   if (after_write) after_write(index);
 }
@@ -97,6 +105,10 @@ serial::Bytes ScriptedPort::read(std::size_t count) {
   input_.erase(input_.begin(), input_.begin() + taken);
   trace_.add("port.read " + std::to_string(count) + " " + describe(timeouts_));
   reads.push_back({count, timeouts_, returned});
+  if (time_passes && returned.size() < count) {
+    time_passes(std::chrono::milliseconds(timeouts_.ReadTotalConstant +
+                                          count * timeouts_.ReadTotalMultiplier));
+  }
   if (after_read) after_read(index);
   return returned;
 }

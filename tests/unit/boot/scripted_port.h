@@ -3,6 +3,7 @@
 // the input queue; the read takes at most count bytes from the queue and leaves the rest,
 // as a real port does. Once the script is used up the box is silent.
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -35,6 +36,15 @@ class ScriptedPort final : public serial::Port {
   bool fail_open = false, fail_dtr = false, fail_close = false;
   // Called after each read / write with its 0-based index, e.g. to press Esc meanwhile.
   std::function<void(std::size_t)> after_read, after_write;
+  // Told how long each read waited: its whole total timeout when it came back short.
+  std::function<void(std::chrono::milliseconds)> time_passes;
+  // A loss the port would report at its next use (a hang-up after bytes had arrived).
+  std::string pending;
+  // That write stalls: the line takes nothing, so the port asks its stall check until it
+  // may give up (or gives up itself after max_stall_checks, as the write timeout would).
+  std::optional<std::size_t> stall_write_at;
+  static constexpr int max_stall_checks = 1000;
+  int stall_checks = 0;
 
   std::vector<ReadRecord> reads;
   std::vector<serial::Bytes> writes;
@@ -60,6 +70,10 @@ class ScriptedPort final : public serial::Port {
   void write(serial::ByteView bytes) override;
   serial::Bytes read(std::size_t count) override;
   std::size_t bytes_waiting() const override { return open_ ? input_.size() : 0; }
+  std::string pending_error() const override { return pending; }
+  void set_write_stall_check(std::function<bool()> keep_waiting) override {
+    stall_check_ = std::move(keep_waiting);
+  }
 
  private:
   Trace& trace_;
@@ -68,6 +82,7 @@ class ScriptedPort final : public serial::Port {
   serial::ReadTimeouts timeouts_;
   bool open_ = false;
   serial::Bytes input_;
+  std::function<bool()> stall_check_;
 };
 
 }  // namespace boot_test

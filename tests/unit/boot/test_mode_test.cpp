@@ -11,7 +11,7 @@ using ::testing::ElementsAre;
 
 TEST(TestMode, ShowsWhatTheConsolePrints) {
   Rig rig;
-  rig.panel.mode = boot::Mode::test;
+  rig.mode = boot::Mode::test;
   rig.port.arrivals = {banner_a(), bytes_of("\r\nBusyBox v1.00\r\n# "), bytes_of("\r\n# ")};
 
   EXPECT_EQ(rig.run(), boot::Outcome::success);
@@ -33,7 +33,7 @@ TEST(TestMode, ShowsWhatTheConsolePrints) {
 
 TEST(TestMode, SilentBoxGivesTwoEmptyLinesAndStillSucceeds) {
   Rig rig;
-  rig.panel.mode = boot::Mode::test;
+  rig.mode = boot::Mode::test;
   rig.port.arrivals = {banner_a()};
 
   EXPECT_EQ(rig.run(), boot::Outcome::success);
@@ -43,7 +43,7 @@ TEST(TestMode, SilentBoxGivesTwoEmptyLinesAndStillSucceeds) {
 
 TEST(TestMode, ConsoleTextEndsAtAZeroByte) {
   Rig rig;
-  rig.panel.mode = boot::Mode::test;
+  rig.mode = boot::Mode::test;
   rig.port.arrivals = {banner_a(), serial::Bytes{'a', 'b', 0x00, 'c', 'd'},
                        serial::Bytes{0x00, 'x'}};
 
