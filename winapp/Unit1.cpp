@@ -247,7 +247,7 @@ void TForm1::create_controls() {
   // WS_GROUP starts each group for the arrow keys, the two radio boxes making one.
   Memo1 = child(L"EDIT", L"",
                 WS_TABSTOP | WS_GROUP | WS_VSCROLL | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL |
-                    ES_WANTRETURN | ES_NOHIDESEL,
+                    ES_WANTRETURN,
                 id::log_pane, box);
   spSkinButton1 =
       child(L"BUTTON", L"Detect DM >>", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, id::detect_dm, box);
@@ -464,11 +464,9 @@ void TForm1::spSkinButton1Click() {
       show_error(report->error);
     }
   }
-  // The window was closed during the check: it ends now that the check has.
-  if (close_requested_) {
-    FormClose();
-    DestroyWindow(handle_);
-  }
+  // The window was closed during the check: it ends now that the check has (once this
+  // click has been handled, so that no control goes away under its own message).
+  if (close_requested_) PostMessageW(handle_, WM_CLOSE, 0, 0);
 }
 
 void TForm1::spSkinButton2Click() {

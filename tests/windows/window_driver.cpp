@@ -24,6 +24,12 @@
 //                                 text go to FILE, and its OK button is clicked
 //   no-error=SECONDS              no message box comes up in that time
 //   wait-exit=SECONDS             the window has gone and its process has ended
+//   double-click-title            a double-click on the title bar (rolls the window up or down)
+//   hold-file=FILE                open the file as an editor that locks it would, until
+//   release-file                  it is released: no other program may replace it meanwhile
+//   snapshot=FILE|COPY            a copy of the file as it is now
+//   make-temp-file=NAME           a file of that name in the temporary folder
+//   expect-temp-file=NAME|0/1     whether it is there
 //   screenshot=FILE.png           the window (and a dropped list) as the screen shows it
 //   sleep=MILLISECONDS
 
@@ -112,6 +118,30 @@ class Driver {
  private:
   HWND form_ = nullptr;
   DWORD process_id_ = 0;
+  HANDLE held_ = INVALID_HANDLE_VALUE;
+
+  static std::wstring temp_folder() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, buffer);
+    return buffer;
+  }
+
+  void double_click_title() {
+    RECT rect{};
+    GetWindowRect(form_, &rect);
+    // Beside the caption, clear of the title bar's buttons.
+    const POINT point{rect.left + (rect.right - rect.left) / 2, rect.top + 12};
+    SetForegroundWindow(form_);
+    SetCursorPos(point.x, point.y);
+    pause();
+    for (int i = 0; i < 2; ++i) {
+      send_mouse(MOUSEEVENTF_LEFTDOWN);
+      send_mouse(MOUSEEVENTF_LEFTUP);
+    }
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &ignored);
+    pause();
+  }
 
   void perform(const std::string& step) {
     const std::size_t equals = step.find('=');
@@ -134,7 +164,7 @@ class Driver {
     const auto flag = [&](std::size_t i) { return arg(i) == "1"; };
 
     if (verb == "wait-window") return wait_window(seconds(0));
-    check_no_message_box();
+    if (verb != "dismiss-error") check_no_message_box();
     if (verb == "click") return click(control(arg(0)));
     if (verb == "select-port") return select_port(arg(0));
     if (verb == "key") return press_escape();
@@ -202,6 +232,30 @@ class Driver {
       return;
     }
     if (verb == "wait-exit") return wait_exit(seconds(0));
+    if (verb == "double-click-title") return double_click_title();
+    if (verb == "hold-file") {
+      held_ = CreateFileW(widen(arg(0)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+      if (held_ == INVALID_HANDLE_VALUE) throw Failure{"cannot open " + arg(0)};
+      return;
+    }
+    if (verb == "release-file") {
+      if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+      held_ = INVALID_HANDLE_VALUE;
+      return;
+    }
+    if (verb == "snapshot") {
+      if (!CopyFileW(widen(arg(0)).c_str(), widen(arg(1)).c_str(), FALSE)) {
+        throw Failure{"cannot copy " + arg(0)};
+      }
+      return;
+    }
+    if (verb == "make-temp-file") return write_file(narrow(temp_folder()) + arg(0), "stale");
+    if (verb == "expect-temp-file") {
+      const std::wstring path = temp_folder() + widen(arg(0));
+      return expect(GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES, flag(1),
+                    "in the temporary folder");
+    }
     if (verb == "screenshot") return screenshot(arg(0));
     if (verb == "sleep") {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(arg(0))));
@@ -329,23 +383,39 @@ class Driver {
     SendInput(1, &input, sizeof(INPUT));
   }
 
-  void click_at(POINT point, HWND top_level) {
+  // A click, and then the wait until the window has taken it: input is read after the
+  // messages a driver sends, so without the wait the next step could look too early. A
+  // button shows when it has seen the press and the release.
+  void click_at(POINT point, HWND top_level, HWND button = nullptr) {
     SetForegroundWindow(top_level);
     SetCursorPos(point.x, point.y);
     pause();
+    const auto pushed = [button] {
+      DWORD_PTR state = 0;
+      SendMessageTimeoutW(button, BM_GETSTATE, 0, 0, SMTO_BLOCK, 1000, &state);
+      return (state & BST_PUSHED) != 0;
+    };
+    const auto wait_for = [](const std::function<bool()>& done) {
+      const auto end = Clock::now() + std::chrono::seconds(2);
+      while (!done() && Clock::now() < end) pause();
+    };
     send_mouse(MOUSEEVENTF_LEFTDOWN);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    if (button) wait_for(pushed);
     send_mouse(MOUSEEVENTF_LEFTUP);
-    // Let the window take the click before the next step looks at it.
+    if (button) {
+      wait_for([&] { return !IsWindow(button) || !pushed(); });
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(top_level, WM_NULL, 0, 0, SMTO_BLOCK, 200, &ignored);
-    pause();
+    SendMessageTimeoutW(top_level, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &ignored);
   }
 
   void click_at_centre_of(HWND control_window, HWND top_level) {
     RECT rect{};
     GetWindowRect(control_window, &rect);
-    click_at(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}, top_level);
+    const HWND button = class_of(control_window) == L"Button" ? control_window : nullptr;
+    click_at(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}, top_level, button);
   }
 
   void click(HWND target) {
