@@ -292,6 +292,9 @@ void TForm1::create_controls() {
   EnableWindow(spSkinButton1, FALSE);
   ShowWindow(spSkinButton3, SW_HIDE);
   apply_dpi(skin_.scale.dpi);
+  show_diagnosis({});
+  winapp::set_log_hint(
+      Memo1, L"Pick the port, choose a mode, press \"Detect DM >>\" and switch the box on.");
 }
 
 void TForm1::place_controls() {

@@ -25,6 +25,7 @@ struct Skinned {
   bool hot = false;
   int depth = 0;                           // nested messages: only the outermost repaints
   std::vector<std::wstring> descriptions;  // the port list's
+  std::wstring hint;                       // the log pane's, shown while it is empty
 };
 
 bool is_button(SkinnedKind kind) {
@@ -221,10 +222,40 @@ void paint_log_frame(HWND pane) {
   ReleaseDC(pane, dc);
 }
 
+// Messages that may empty the log pane or fill it.
+bool edits_text(UINT message) {
+  switch (message) {
+    case WM_SETTEXT:
+    case EM_REPLACESEL:
+    case WM_CHAR:
+    case WM_KEYDOWN:
+    case WM_CUT:
+    case WM_PASTE:
+    case WM_CLEAR:
+    case WM_UNDO:
+    case EM_UNDO:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The hint in the empty log, in a paler blue than the log's, where the text would start.
+void paint_log_hint(HWND pane, const Skinned& skinned) {
+  if (skinned.hint.empty() || GetWindowTextLengthW(pane) != 0) return;
+  RECT text_area{};
+  SendMessageW(pane, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&text_area));
+  HDC dc = GetDC(pane);
+  draw_text(dc, skinned.hint, text_area, skinned.skin->fonts->log(),
+            blend(colour::accent, colour::field, 0.5), DT_LEFT | DT_TOP | DT_WORDBREAK);
+  ReleaseDC(pane, dc);
+}
+
 LRESULT CALLBACK skinned_proc(HWND control, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                               DWORD_PTR data) {
   auto* skinned = reinterpret_cast<Skinned*>(data);
   const bool painted_here = skinned->kind != SkinnedKind::log_pane;
+  bool hot_changed = false;
   switch (message) {
     case WM_NCDESTROY:
       RemoveWindowSubclass(control, skinned_proc, skin_subclass_id);
@@ -259,18 +290,26 @@ LRESULT CALLBACK skinned_proc(HWND control, UINT message, WPARAM wparam, LPARAM 
     case WM_MOUSEMOVE:
       if (!skinned->hot) {
         skinned->hot = true;
+        hot_changed = true;
         track_leave(control);
       }
       break;
     case WM_MOUSELEAVE:
+      hot_changed = skinned->hot;
       skinned->hot = false;
       break;
     default:
       break;
   }
   if (!painted_here) {
+    const bool edits = edits_text(message) && !skinned->hint.empty();
+    const bool was_empty = edits && GetWindowTextLengthW(control) == 0;
     const LRESULT result = DefSubclassProc(control, message, wparam, lparam);
     if (message == WM_SETFOCUS || message == WM_KILLFOCUS) paint_log_frame(control);
+    if (message == WM_PAINT) paint_log_hint(control, *skinned);
+    if (edits && was_empty != (GetWindowTextLengthW(control) == 0)) {
+      InvalidateRect(control, nullptr, TRUE);
+    }
     return result;
   }
   if (skinned->depth > 0) return DefSubclassProc(control, message, wparam, lparam);
@@ -279,11 +318,8 @@ LRESULT CALLBACK skinned_proc(HWND control, UINT message, WPARAM wparam, LPARAM 
   const LRESULT result = DefSubclassProc(control, message, wparam, lparam);
   const LRESULT after = IsWindow(control) ? visual_state(control, *skinned) : before;
   --skinned->depth;
-  if (IsWindow(control) && (before != after || paints_directly(message) ||
-                            message == WM_MOUSELEAVE || message == WM_MOUSEMOVE)) {
-    if (before != after || message != WM_MOUSEMOVE) {
-      RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    }
+  if (IsWindow(control) && (hot_changed || before != after || paints_directly(message))) {
+    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   }
   return result;
 }
@@ -310,7 +346,7 @@ LRESULT CALLBACK group_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lp
         RECT caption = rect;
         caption.left += skin->scale(7);
         caption.top += skin->scale(4);
-        draw_text(dc, window_text(box), caption, skin->fonts->bold(), colour::panel_title,
+        draw_text(dc, window_text(box), caption, skin->fonts->window(), colour::panel_title,
                   DT_LEFT | DT_TOP | DT_SINGLELINE);
       }
       EndPaint(box, &paint);
@@ -506,7 +542,7 @@ LRESULT CALLBACK title_button_proc(HWND button, UINT message, WPARAM wparam, LPA
 }  // namespace
 
 void skin_control(HWND control, SkinnedKind kind, SkinContext& skin, COLORREF background) {
-  auto* skinned = new Skinned{kind, &skin, background, false, 0, {}};
+  auto* skinned = new Skinned{kind, &skin, background, false, 0, {}, {}};
   SetPropW(control, skinned_property, skinned);
   SetWindowSubclass(control, skinned_proc, skin_subclass_id, reinterpret_cast<DWORD_PTR>(skinned));
   if (kind == SkinnedKind::log_pane) {
@@ -519,6 +555,11 @@ void skin_control(HWND control, SkinnedKind kind, SkinContext& skin, COLORREF ba
 void set_port_descriptions(HWND port_list, std::vector<std::wstring> descriptions) {
   if (Skinned* skinned = skinned_of(port_list)) skinned->descriptions = std::move(descriptions);
   InvalidateRect(port_list, nullptr, FALSE);
+}
+
+void set_log_hint(HWND log_pane, std::wstring hint) {
+  if (Skinned* skinned = skinned_of(log_pane)) skinned->hint = std::move(hint);
+  InvalidateRect(log_pane, nullptr, TRUE);
 }
 
 void measure_port_item(MEASUREITEMSTRUCT& item, const SkinContext& skin) {

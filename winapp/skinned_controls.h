@@ -25,6 +25,9 @@ enum class SkinnedKind { push_button, primary_button, radio_box, port_list, gaug
 // Takes over the control's painting. background: the colour around it.
 void skin_control(HWND control, SkinnedKind kind, SkinContext& skin, COLORREF background);
 
+// The log pane: a hint shown while it is empty; it is not part of the log.
+void set_log_hint(HWND log_pane, std::wstring hint);
+
 // The port list: a description shown beside each port's name, by item index.
 void set_port_descriptions(HWND port_list, std::vector<std::wstring> descriptions);
 // The owner-drawn port list asks its parent to draw and measure its items.

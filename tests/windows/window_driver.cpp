@@ -506,7 +506,6 @@ class Driver {
       GetWindowRect(dropped, &list);
       UnionRect(&area, &area, &list);
     }
-    InflateRect(&area, 8, 8);
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     HDC screen = GetDC(nullptr);
@@ -543,5 +542,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: pellora-window-driver STEP...\n");
     return 2;
   }
+  // Screen coordinates as they are, whatever DPI the window runs at.
+  SetProcessDPIAware();
   return Driver().run(steps);
 }
