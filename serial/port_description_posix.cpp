@@ -59,11 +59,11 @@ std::string describe_port(const std::string& name) {
        entry = udev_list_entry_get_next(entry))
     facts.properties[udev_list_entry_get_name(entry)] =
         text_or_empty(udev_list_entry_get_value(entry));
-  // The parent belongs to the tty device and goes with it.
-  if (udev_device* parent = udev_device_get_parent(tty.get())) {
-    facts.parent_subsystem = text_or_empty(udev_device_get_subsystem(parent));
-    facts.parent_driver = text_or_empty(udev_device_get_driver(parent));
-  }
+  // The ancestors belong to the tty device and go with it.
+  for (udev_device* ancestor = udev_device_get_parent(tty.get()); ancestor;
+       ancestor = udev_device_get_parent(ancestor))
+    facts.ancestors.push_back({text_or_empty(udev_device_get_subsystem(ancestor)),
+                               text_or_empty(udev_device_get_driver(ancestor))});
   if (!facts.properties.contains("ID_BUS")) add_usb_facts_from_sysfs(tty.get(), facts);
   return describe_udev_tty(facts);
 }

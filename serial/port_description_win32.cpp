@@ -5,9 +5,11 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// After windows.h: initguid.h makes devguid.h define GUID_DEVCLASS_PORTS here.
-#include <devguid.h>
+
+// In this order: initguid.h makes devguid.h define GUID_DEVCLASS_PORTS, not only declare it.
 #include <initguid.h>
+
+#include <devguid.h>
 #include <setupapi.h>
 
 #include <cwchar>

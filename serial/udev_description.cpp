@@ -65,6 +65,14 @@ std::string readable_name(const UdevTty& tty, const std::string& key) {
   return database.empty() ? own : database;
 }
 
+// The device the tty belongs to: its parent, past the serial core's own port devices
+// ("serial-base", since Linux 6.5) that stand between a UART's tty and its bus device.
+UdevAncestor owning_device(const UdevTty& tty) {
+  for (const UdevAncestor& ancestor : tty.ancestors)
+    if (ancestor.subsystem != "serial-base") return ancestor;
+  return {};
+}
+
 std::string describe_usb_adapter(const UdevTty& tty) {
   const std::string product = readable_name(tty, "ID_MODEL");
   const std::string maker = readable_name(tty, "ID_VENDOR");
@@ -72,7 +80,7 @@ std::string describe_usb_adapter(const UdevTty& tty) {
   if (!maker.empty()) text += (text.empty() ? "" : " — ") + maker;
   if (text.empty()) text = "USB serial adapter";
   std::string driver = property(tty, "ID_USB_DRIVER");
-  if (driver.empty()) driver = tty.parent_driver;
+  if (driver.empty()) driver = owning_device(tty).driver;
   if (!driver.empty()) text += " (" + driver + ")";
   const std::string serial_number = trimmed(property(tty, "ID_SERIAL_SHORT"));
   if (!serial_number.empty()) text += ", serial " + serial_number;
@@ -86,7 +94,8 @@ bool is_built_in_uart(const UdevTty& tty) {
   const bool uart_name = std::any_of(families.begin(), families.end(), [&](std::string_view f) {
     return std::string_view(tty.kernel_name).starts_with(f);
   });
-  return uart_name && std::find(buses.begin(), buses.end(), tty.parent_subsystem) != buses.end();
+  return uart_name &&
+         std::find(buses.begin(), buses.end(), owning_device(tty).subsystem) != buses.end();
 }
 
 }  // namespace

@@ -3,14 +3,20 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace serial {
+
+// A device above the tty in the device tree.
+struct UdevAncestor {
+  std::string subsystem;  // "usb-serial", "usb", "serial-base", "platform", "pnp", ...
+  std::string driver;     // "ftdi_sio"; empty when none is bound
+};
 
 struct UdevTty {
   std::string kernel_name;                        // "ttyUSB0"
   std::map<std::string, std::string> properties;  // ID_VENDOR, ID_MODEL_FROM_DATABASE, ...
-  std::string parent_subsystem;                   // "usb-serial", "usb", "platform", "pnp", ...
-  std::string parent_driver;                      // "ftdi_sio"
+  std::vector<UdevAncestor> ancestors;            // the parent first
 };
 
 // "FT232R USB UART — FTDI (ftdi_sio), serial A50285BI" for a USB adapter (the device's own
