@@ -53,8 +53,9 @@ std::string failure_message(const std::string& name, std::string_view what, int 
   return name + ": " + std::string(what) + " (" + system_reason(error) + ")";
 }
 
-[[noreturn]] void fail(const std::string& name, std::string_view what, int error) {
-  throw SerialError(failure_message(name, what, error));
+[[noreturn]] void fail(const std::string& name, std::string_view what, int error,
+                       Fault fault = Fault::other) {
+  throw SerialError(failure_message(name, what, error), fault);
 }
 
 // "; add yourself to the group 'dialout' and log in again", or who alone may open it.
@@ -76,13 +77,15 @@ std::string holders_of(const std::string& name) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
-      fail(name, "cannot open the port: no such device", error);
+      fail(name, "cannot open the port: no such device", error, Fault::no_such_device);
     case EACCES:
     case EPERM:
-      fail(name, "cannot open the port: permission denied; " + permission_advice_for(name), error);
+      fail(name, "cannot open the port: permission denied; " + permission_advice_for(name), error,
+           Fault::permission_denied);
     case EBUSY:
     case EWOULDBLOCK:
-      fail(name, "cannot open the port: it is in use by another program" + holders_of(name), error);
+      fail(name, "cannot open the port: it is in use by another program" + holders_of(name), error,
+           Fault::in_use);
     case ENOTTY:
       fail(name, "cannot open the port: it is not a serial device", error);
     default:

@@ -44,9 +44,11 @@ std::string code_suffix(DWORD code) {
 }
 
 // "<name>: <what>: <system's reason> (win error code: N)"
-[[noreturn]] void fail(const std::string& name, std::string_view what, DWORD code) {
+[[noreturn]] void fail(const std::string& name, std::string_view what, DWORD code,
+                       Fault fault = Fault::other) {
   throw SerialError(name + ": " + std::string(what) + ": " + system_reason(code) +
-                    code_suffix(code));
+                        code_suffix(code),
+                    fault);
 }
 
 // Read and write failures keep the exact short texts Windows users of such tools know.
@@ -268,7 +270,9 @@ std::unique_ptr<SerialDevice> open_serial_device(const std::string& name,
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
     if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION)
-      fail(name, "cannot open: in use by another program", code);
+      fail(name, "cannot open: in use by another program", code, Fault::in_use);
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+      fail(name, "cannot open: no such device", code, Fault::no_such_device);
     fail(name, "cannot open", code);
   }
   // From here the device owns the handle, so a failed configuration closes it again.
