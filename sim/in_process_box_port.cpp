@@ -109,7 +109,6 @@ struct InProcessBoxPort::Impl {
     catch_up(now);  // what the box said while the port was closed is gone
     open = true;
     ++session;
-    loss_reported = false;
     line.observe_port(true, baud, now);
     changed.notify_all();
   }
@@ -135,9 +134,7 @@ struct InProcessBoxPort::Impl {
 
   // A device that went away fails every transfer, as a pulled-out adapter does.
   void fail_if_unplugged(const char* failed_text) {
-    if (!line.unplugged()) return;
-    loss_reported = true;
-    fail(failed_text, unplugged_reason);
+    if (line.unplugged()) fail(failed_text, unplugged_reason);
   }
 
   // Settings reach a lost device no more than bytes do.
@@ -158,7 +155,6 @@ struct InProcessBoxPort::Impl {
   serial::ReadTimeouts timeouts = serial::immediate_profile;
   bool open = false;
   std::uint64_t session = 0;  // changes at every open and close, so a waiting call sees them
-  bool loss_reported = false;
   std::deque<Arrived> input;
 };
 
@@ -328,14 +324,6 @@ std::size_t InProcessBoxPort::bytes_waiting() const {
   if (!impl_->open) return 0;
   impl_->catch_up(Clock::now());
   return impl_->line.unplugged() ? 0 : impl_->input.size();
-}
-
-std::string InProcessBoxPort::pending_error() const {
-  std::lock_guard lock(impl_->mutex);
-  if (!impl_->open) return {};
-  impl_->catch_up(Clock::now());
-  if (!impl_->line.unplugged() || impl_->loss_reported) return {};
-  return impl_->name + ": " + serial::read_failed_text + " (" + unplugged_reason + ")";
 }
 
 void InProcessBoxPort::power_on() {

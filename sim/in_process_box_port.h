@@ -62,8 +62,6 @@ class InProcessBoxPort final : public serial::Port {
   void write(serial::ByteView bytes) override;
   serial::Bytes read(std::size_t count) override;
   std::size_t bytes_waiting() const override;
-  // The lost device's text once the box has gone, until a read or write has thrown it.
-  std::string pending_error() const override;
 
   // Switches the box on now (it boots from its ROM); does nothing if it is on already.
   void power_on();
