@@ -69,7 +69,8 @@ class BoxLine {
   bool delivery_blocked() const { return delivery_blocked_; }
 
   // The tool's bytes on their way to the box, paced like the box's own: how many may pass
-  // at `now`, when `count` (at most LinePacer::max_burst) may, and handing them over.
+  // at `now`, when `count` more may (up to LinePacer::max_burst; for more, when the last of
+  // them will have passed on a busy line), and handing them over.
   std::size_t receive_allowance(SteadyTime now) const;
   SteadyTime receive_time_for(std::size_t count, SteadyTime now) const;
   void receive(std::span<const std::uint8_t> bytes, SteadyTime now);

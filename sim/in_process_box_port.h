@@ -14,7 +14,8 @@
 //
 // Safe to use from several threads: one lock, released while a read or write waits, so
 // another thread may read while one writes, or close the port under a waiting read (which
-// then fails like an aborted ReadFile). Options::trace runs under that lock.
+// then fails like an aborted ReadFile). Options::trace runs under that lock, so it must not
+// call the port.
 
 #include <chrono>
 #include <cstddef>
