@@ -80,7 +80,7 @@ bool contains(const std::string& text, std::string_view part) {
   return text.find(part) != std::string::npos;
 }
 
-// The chunks of one direction, and the time from the first to the last of them.
+// The chunks of one direction, in order.
 std::vector<Chunk> chunks_of(const sim::Record& record, Chunk::Direction direction) {
   std::vector<Chunk> chunks;
   for (const Chunk& chunk : record.chunks)
@@ -88,17 +88,19 @@ std::vector<Chunk> chunks_of(const sim::Record& record, Chunk::Direction directi
   return chunks;
 }
 
-// The received chunks that carry the image: `size` bytes after the first `before` bytes.
-std::vector<Chunk> image_chunks(const sim::Record& record, std::size_t before, std::size_t size) {
+// The chunks of one direction that carry `size` bytes after its first `before` bytes.
+std::vector<Chunk> chunks_carrying(const sim::Record& record, Chunk::Direction direction,
+                                   std::size_t before, std::size_t size) {
   std::vector<Chunk> chunks;
   std::size_t seen = 0;
-  for (const Chunk& chunk : chunks_of(record, Chunk::Direction::received)) {
+  for (const Chunk& chunk : chunks_of(record, direction)) {
     if (seen >= before && seen < before + size) chunks.push_back(chunk);
     seen += chunk.bytes.size();
   }
   return chunks;
 }
 
+// From the first chunk to the last.
 std::chrono::milliseconds span(const std::vector<Chunk>& chunks) {
   return chunks.empty() ? 0ms : chunks.back().at - chunks.front().at;
 }
@@ -273,7 +275,8 @@ TEST_P(WholeCheck, ImageIsTakenAndCheckedAndBothFramesAnswered) {
   EXPECT_TRUE(record.reached(Stage::image_valid));
   EXPECT_TRUE(record.reached(Stage::status_answered));
 
-  const auto image_in = image_chunks(record, 5 + start_command.size(), image.size());
+  const auto image_in =
+      chunks_carrying(record, Chunk::Direction::received, 5 + start_command.size(), image.size());
   const auto sent = chunks_of(record, Chunk::Direction::sent);
   if (pace) {
     // The line carried it byte by byte at 115200 baud, in both directions.
@@ -314,10 +317,10 @@ TEST_P(PacingSpeed, BothDirectionsTakeTenBitsAByteAtThePortsSpeed) {
   EXPECT_TRUE(box.wait_for(Stage::image_valid, 5s));
 
   const sim::Record record = box.record();
-  auto flood_out = chunks_of(record, Chunk::Direction::sent);
-  flood_out.erase(flood_out.begin());  // the banner
-  EXPECT_GE(span(flood_out), line_time(flood, baud));
-  EXPECT_GE(span(image_chunks(record, 5 + start_command.size(), options.image_size)),
+  EXPECT_GE(span(chunks_carrying(record, Chunk::Direction::sent, banner.size(), flood)),
+            line_time(flood, baud));
+  EXPECT_GE(span(chunks_carrying(record, Chunk::Direction::received, 5 + start_command.size(),
+                                 options.image_size)),
             line_time(options.image_size, baud));
 }
 
