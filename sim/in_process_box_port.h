@@ -9,8 +9,8 @@
 // that apply at once to an open port, errors as serial::SerialError. It opens only under its
 // own name (every other name fails like a missing device), and starts with that name set.
 // The box switches itself on Options::power_on_delay after the port is open at 115200 baud.
-// An unplug scenario makes the port's next read or write fail like a lost device, and
-// opening fails from then on.
+// When an unplug scenario's box goes away, the write under way and every read or write
+// after it fail like a lost device, and opening fails from then on.
 //
 // Safe to use from several threads: one lock, released while a read or write waits, so
 // another thread may read while one writes, or close the port under a waiting read (which
