@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -21,12 +22,16 @@
 #include "app/ScreenLog.h"
 #include "app/help_page.h"
 #include "app/link_label.h"
-#include "app/log_file.h"
 #include "app/log_pane_text.h"
 #include "app/skin.h"
 #include "app/status_lamp.h"
 #include "app/title_bar.h"
 #include "app/window_panel.h"
+#include "frontend/diagnosis.h"
+#include "frontend/file_write.h"
+#include "frontend/port_list.h"
+#include "frontend/program.h"
+#include "resources/loader_image.h"
 #include "serial/serial_error.h"
 #include "serial/serial_port.h"
 
@@ -50,6 +55,18 @@ Widget* placed(Widget* widget, const char* name, QRect geometry) {
   return widget;
 }
 
+boot::LoaderImage embedded_loader() {
+  boot::LoaderImage image;
+  if (const auto bytes = resources::find_rcdata("dmboot")) image.bytes = *bytes;
+  image.source = resources::embedded_loader_is_stand_in() ? boot::LoaderSource::stand_in
+                                                          : boot::LoaderSource::file;
+  return image;
+}
+
+QString from_utf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace
 
 TForm1::TForm1(WindowSetup setup, QWidget* parent)
@@ -57,7 +74,7 @@ TForm1::TForm1(WindowSetup setup, QWidget* parent)
                           Qt::WindowSystemMenuHint),
       port_(setup.port ? std::move(setup.port) : std::make_unique<serial::SerialPort>()),
       clock_(setup.clock ? std::move(setup.clock) : std::make_unique<boot::SystemClock>()),
-      loader_image_(setup.loader_image),
+      loader_image_(setup.loader_image ? setup.loader_image : embedded_loader()),
       platform_port_candidates_(std::move(setup.platform_port_candidates)),
       extra_port_names_(std::move(setup.extra_port_names)),
       open_url_(setup.open_url ? std::move(setup.open_url) : &QDesktopServices::openUrl),
@@ -147,7 +164,7 @@ void TForm1::build_controls() {
       placed(new app::StatusLamp(QColor(0xe7, 0x4c, 0x3c), box), "ComLed1", {527, 73, 25, 25});
   ComLed1->setToolTip(QStringLiteral("Received bytes waiting"));
 
-  Memo1 = placed(new QPlainTextEdit(box), "Memo1", {4, 104, 592, 209});
+  Memo1 = placed(new app::LogPane(box), "Memo1", {4, 104, 592, 209});
   Memo1->setFont(app::log_font());
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Memo1->setWordWrapMode(QTextOption::WrapAnywhere);  // like a terminal: hex lines stay whole
@@ -211,15 +228,37 @@ void TForm1::testmodeClick() {
   spSkinButton1->setEnabled(true);
 }
 
+boot::CheckRequest TForm1::check_request() const {
+  boot::CheckRequest request;
+  if (spSkinComboBox1->currentIndex() >= 0) {
+    request.port = spSkinComboBox1->currentText().toStdString();
+  }
+  request.mode = flsmode->isChecked() ? boot::Mode::flash : boot::Mode::test;
+  request.loader = loader_image_;
+  return request;
+}
+
 void TForm1::spSkinButton1Click() {
   if (boot_check_running_ || scan_running_) return;
+  // The window offers "Detect DM >>" only once a mode is chosen.
+  if (!flsmode->isChecked() && !testmode->isChecked()) return;
   boot_check_running_ = true;
+  show_notice({}, app::NoticeKind::info);
   run_guarded(
-      [this] { last_outcome_ = boot::run_boot_check(*panel_, *port_, *clock_, loader_image_); });
+      [this] { last_report_ = boot::run_boot_check(*panel_, *port_, *clock_, check_request()); });
   boot_check_running_ = false;
   update_lamps();
+  if (last_report_) explain(*last_report_);
   // The window was closed during the check: it ends now that the check has.
   if (close_requested_) close();
+}
+
+void TForm1::explain(const boot::Report& report) {
+  const bool good = report.outcome == boot::Outcome::success && report.after_verdict_note.empty();
+  show_notice(from_utf8(frontend::diagnosis(report)),
+              good ? app::NoticeKind::good : app::NoticeKind::trouble);
+  // The port has been released by now, so the box over the window waits on nothing.
+  if (report.outcome == boot::Outcome::device_error) show_error(from_utf8(report.error));
 }
 
 void TForm1::spSkinButton2Click() {
@@ -230,11 +269,19 @@ void TForm1::spSkinButton3Click() {
   run_guarded([this] {
     // Once the current folder has been deleted Qt's current path is empty, and an absolute
     // path built on it would name the root folder; the bare name fails there as it should.
-    const QString name = QString::fromLatin1(app::log_file_name);
+    const QString name = QString::fromLatin1(frontend::log_file_name);
     const QString folder = QDir::currentPath();
     const QString path = folder.isEmpty() ? name : QDir(folder).absoluteFilePath(name);
-    const QString error = app::save_log_file(log_bytes(), path);
-    if (!error.isEmpty()) show_error(error);
+    const QString shown_path = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    const QByteArray bytes = log_bytes();
+    const auto failure = frontend::write_file(
+        QFile::encodeName(path).toStdString(),
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (failure) {
+      show_error(from_utf8(frontend::save_log_error_text(shown_path.toStdString(), *failure)));
+      return;
+    }
+    show_notice(QStringLiteral("Log saved to %1").arg(shown_path), app::NoticeKind::info);
   });
 }
 
@@ -306,6 +353,10 @@ void TForm1::set_log_hint(const QString& hint) {
   Memo1->setPlaceholderText(hint);
 }
 
+void TForm1::show_notice(const QString& text, app::NoticeKind kind) {
+  Memo1->show_notice(text, kind);
+}
+
 void TForm1::rebuild_port_list() {
   // The scan may let the window process messages (a lamp, a repaint); a click meanwhile
   // must not start a second scan on the same port.
@@ -318,10 +369,13 @@ void TForm1::rebuild_port_list() {
 
   spSkinComboBox1->clear();
   spSkinComboBox1->repaint();
-  std::vector<std::string> candidates = platform_port_candidates_();
-  candidates.insert(candidates.end(), extra_port_names_.begin(), extra_port_names_.end());
-  for (const std::string& name : serial::scan_ports(*port_, candidates)) {
-    spSkinComboBox1->addItem(QString::fromStdString(name));
+  for (const frontend::PortEntry& entry :
+       frontend::scan_port_list(*port_, extra_port_names_, platform_port_candidates_())) {
+    spSkinComboBox1->addItem(QString::fromStdString(entry.name));
+    if (!entry.description.empty()) {
+      spSkinComboBox1->setItemData(spSkinComboBox1->count() - 1, from_utf8(entry.description),
+                                   Qt::ToolTipRole);
+    }
   }
   // The user picks the port; the list does not pick one for them.
   spSkinComboBox1->setCurrentIndex(-1);
@@ -330,8 +384,9 @@ void TForm1::rebuild_port_list() {
 }
 
 void TForm1::show_error(const QString& message) {
-  error_box_(app::error_box_title(QCoreApplication::applicationFilePath()),
-             app::error_box_text(message));
+  error_box_(
+      from_utf8(frontend::error_box_title(QCoreApplication::applicationFilePath().toStdString())),
+      from_utf8(frontend::error_box_text(message.toStdString())));
 }
 
 void TForm1::show_progress(int percent) {

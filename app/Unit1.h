@@ -14,16 +14,15 @@
 #include <vector>
 
 #include "app/error_box.h"
+#include "app/log_pane.h"
 #include "boot/boot_check.h"
 #include "boot/clock.h"
-#include "resources/loader_image.h"
 #include "serial/port.h"
 #include "serial/port_scan.h"
 
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -40,7 +39,8 @@ class WindowPanel;
 struct WindowSetup {
   std::unique_ptr<serial::Port> port;  // ComPort1; a serial::SerialPort when empty
   std::unique_ptr<boot::Clock> clock;  // boot::SystemClock when empty
-  boot::LoaderImage loader_image = resources::find_rcdata("dmboot");
+  // Flash Mode's image; the one built into the program when empty.
+  std::optional<boot::LoaderImage> loader_image;
   // A scan tries the platform's port names, then the extra names (the demo box).
   std::function<std::vector<std::string>()> platform_port_candidates = serial::port_candidates;
   std::vector<std::string> extra_port_names;
@@ -71,7 +71,7 @@ class TForm1 : public QWidget {
   QPushButton* spSkinButton3;  // "Save Log"
   app::StatusLamp* ComLed2;    // green: the port is open
   app::StatusLamp* ComLed1;    // red: received bytes wait unread
-  QPlainTextEdit* Memo1;       // the log
+  app::LogPane* Memo1;         // the log
   QProgressBar* PP;            // the upload gauge
 
   // The program's one serial port.
@@ -99,6 +99,9 @@ class TForm1 : public QWidget {
   QByteArray log_bytes() const;
   // A hint shown in the empty log pane; it is not part of the log.
   void set_log_hint(const QString& hint);
+  // What the window has to say about the log, along the log pane's bottom edge; never part
+  // of the log. An empty text takes it away.
+  void show_notice(const QString& text, app::NoticeKind kind);
 
   // Clear the port list, scan, drop the list down ("Detect Port"). A call while a scan runs
   // does nothing.
@@ -112,7 +115,10 @@ class TForm1 : public QWidget {
   bool close_requested() const { return close_requested_; }
   bool boot_check_running() const { return boot_check_running_; }
   // How the last boot check ended; empty before the first.
-  std::optional<boot::Outcome> last_outcome() const { return last_outcome_; }
+  const std::optional<boot::Report>& last_report() const { return last_report_; }
+  std::optional<boot::Outcome> last_outcome() const {
+    return last_report_ ? std::optional(last_report_->outcome) : std::nullopt;
+  }
 
   // Rolled up to the title bar, or back.
   void toggle_roll_up();
@@ -138,12 +144,16 @@ class TForm1 : public QWidget {
   void build_controls();
   void connect_handlers();
   void show_progress(int percent);
+  // The request "Detect DM >>" makes of what the window shows.
+  boot::CheckRequest check_request() const;
+  // After a check: the diagnosis under the log, and an error box when the device failed.
+  void explain(const boot::Report& report);
   // Runs a handler; an error escaping it goes to the default error box.
   void run_guarded(const std::function<void()>& handler);
 
   std::unique_ptr<serial::Port> port_;
   std::unique_ptr<boot::Clock> clock_;
-  boot::LoaderImage loader_image_;
+  std::optional<boot::LoaderImage> loader_image_;
   std::function<std::vector<std::string>()> platform_port_candidates_;
   std::vector<std::string> extra_port_names_;
   std::function<bool(const QUrl&)> open_url_;
@@ -162,7 +172,7 @@ class TForm1 : public QWidget {
   bool boot_check_running_ = false;
   bool close_requested_ = false;
   bool rolled_up_ = false;
-  std::optional<boot::Outcome> last_outcome_;
+  std::optional<boot::Report> last_report_;
 };
 
 // The program's one window.

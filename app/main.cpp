@@ -8,8 +8,9 @@
 #include <string>
 
 #include "app/Unit1.h"
-#include "app/command_line.h"
 #include "app/screenshot_tour.h"
+#include "frontend/command_line.h"
+#include "frontend/program.h"
 #include "resources/loader_image.h"
 
 #ifdef PELLORA_HAVE_DEMO
@@ -18,63 +19,81 @@
 
 namespace {
 
+std::vector<std::string> demo_scenarios() {
+  std::vector<std::string> names;
+#ifdef PELLORA_HAVE_DEMO
+  for (const sim::ScenarioInfo& scenario : sim::scenarios()) names.emplace_back(scenario.name);
+#endif
+  return names;
+}
+
+int usage_error(const std::string& error) {
+  std::fprintf(stderr, "pellora: %s\nTry 'pellora --help' for more information.\n", error.c_str());
+  return 2;
+}
+
+// The options after the program's name; before Qt has taken out its own (-platform, -style
+// ...), only those that start with "--" are ours, with the values they take.
+std::vector<std::string> our_arguments(const QStringList& arguments, bool only_double_dash) {
+  std::vector<std::string> ours;
+  bool value_follows = false;
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    const bool option = argument.startsWith(QLatin1String("--"));
+    if (only_double_dash && !option && !value_follows) continue;
+    ours.push_back(argument.toStdString());
+    value_follows =
+        argument == QLatin1String("--screenshot-tour") || argument == QLatin1String("--loader");
+  }
+  return ours;
+}
+
 QStringList raw_arguments(int argc, char** argv) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   return arguments;
 }
 
-int usage_error(const QString& error) {
-  std::fprintf(stderr, "pellora: %s\n%s", qPrintable(error), qPrintable(app::usage_text()));
-  return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> scenarios = demo_scenarios();
   // --version, --help and mistyped options are answered without a display.
-  const app::CommandLine early = app::parse_command_line(raw_arguments(argc, argv), true);
-  if (!early.error.isEmpty()) return usage_error(early.error);
-  if (early.show_version) {
-    std::printf("pellora %s\n%s\n", PELLORA_VERSION, resources::loader_image_description().c_str());
+  const auto early =
+      frontend::parse_window_options(our_arguments(raw_arguments(argc, argv), true), scenarios);
+  if (const auto* error = std::get_if<frontend::UsageError>(&early)) {
+    return usage_error(error->message);
+  }
+  if (std::get<frontend::WindowOptions>(early).show_version) {
+    std::printf("%s\n",
+                frontend::version_text("pellora", resources::loader_image_description()).c_str());
     return 0;
   }
-  if (early.show_help) {
-    std::printf("%s", qPrintable(app::usage_text()));
+  if (std::get<frontend::WindowOptions>(early).show_help) {
+    std::printf("%s", frontend::window_help_text(scenarios).c_str());
     return 0;
   }
 
   QApplication application(argc, argv);
   QApplication::setApplicationVersion(QStringLiteral(PELLORA_VERSION));
   // Qt has taken its own options (-platform, -style ...) out by now.
-  const app::CommandLine line = app::parse_command_line(QCoreApplication::arguments());
-  if (!line.error.isEmpty()) return usage_error(line.error);
+  const auto parsed = frontend::parse_window_options(
+      our_arguments(QCoreApplication::arguments(), false), scenarios);
+  if (const auto* error = std::get_if<frontend::UsageError>(&parsed)) {
+    return usage_error(error->message);
+  }
+  const frontend::WindowOptions& line = std::get<frontend::WindowOptions>(parsed);
 
   WindowSetup setup;
   QString demo_port;
 #ifdef PELLORA_HAVE_DEMO
   std::unique_ptr<sim::SimulatedBox> demo_box;
   if (line.demo_scenario) {
-    if (!sim::is_scenario(*line.demo_scenario)) {
-      QString names;
-      for (const sim::ScenarioInfo& scenario : sim::scenarios()) {
-        names +=
-            QStringLiteral("\n  ") +
-            QString::fromUtf8(scenario.name.data(), static_cast<qsizetype>(scenario.name.size()));
-      }
-      return usage_error(QStringLiteral("unknown demo scenario: ") +
-                         QString::fromStdString(*line.demo_scenario) +
-                         QStringLiteral("; the scenarios are:") + names);
-    }
     sim::Options options;
     options.scenario = *line.demo_scenario;
     demo_box = std::make_unique<sim::SimulatedBox>(options);
     setup.extra_port_names.push_back(demo_box->slave_path());
     demo_port = QString::fromStdString(demo_box->slave_path());
-  }
-#else
-  if (line.demo_scenario) {
-    return usage_error(QStringLiteral("this build has no simulated box, so no demo"));
   }
 #endif
 
@@ -91,8 +110,9 @@ int main(int argc, char** argv) {
   }
   window.show();
 
-  if (!line.screenshot_dir.isEmpty()) {
-    auto* tour = new app::ScreenshotTour(window, demo_port, line.screenshot_dir);
+  if (!line.screenshot_dir.empty()) {
+    auto* tour =
+        new app::ScreenshotTour(window, demo_port, QString::fromStdString(line.screenshot_dir));
     tour->start();
   }
   return QApplication::exec();

@@ -1,11 +1,10 @@
 #include "app/window_panel.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QPushButton>
-#include <QRadioButton>
 
 #include "app/Unit1.h"
+#include "frontend/diagnosis.h"
 
 namespace app {
 
@@ -50,23 +49,12 @@ bool WindowPanel::close_requested() const {
   return form_.close_requested();
 }
 
-std::string WindowPanel::selected_port() const {
-  if (form_.spSkinComboBox1->currentIndex() < 0) return {};
-  return form_.spSkinComboBox1->currentText().toStdString();
-}
-
-boot::Mode WindowPanel::selected_mode() const {
-  if (form_.flsmode->isChecked()) return boot::Mode::flash;
-  if (form_.testmode->isChecked()) return boot::Mode::test;
-  return boot::Mode::none;
-}
-
 void WindowPanel::rebuild_port_list() {
   form_.rebuild_port_list();
 }
 
-void WindowPanel::report_error(std::string_view message) {
-  form_.show_error(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+void WindowPanel::show_wait_hint(boot::WaitHint hint, const boot::BannerWatchSeen& seen) {
+  form_.show_notice(QString::fromStdString(frontend::wait_hint_text(hint, seen)), NoticeKind::hint);
 }
 
 }  // namespace app

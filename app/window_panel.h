@@ -21,10 +21,8 @@ class WindowPanel final : public boot::Panel {
   bool abort_flag() const override;
   void set_abort_flag(bool set) override;
   bool close_requested() const override;
-  std::string selected_port() const override;
-  boot::Mode selected_mode() const override;
   void rebuild_port_list() override;
-  void report_error(std::string_view message) override;
+  void show_wait_hint(boot::WaitHint hint, const boot::BannerWatchSeen& seen) override;
 
  private:
   TForm1& form_;

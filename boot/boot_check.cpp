@@ -73,6 +73,7 @@ Report run_boot_check(Panel& panel, serial::Port& port, Clock& clock, const Chec
     // The device went away mid-check (an adapter pulled out): give the port back; the
     // report says why and where.
     report.error = error.what();
+    report.fault = error.fault();
     release_after_device_error(panel, port);
     report.outcome = Outcome::device_error;
   }

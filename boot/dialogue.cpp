@@ -34,6 +34,7 @@ bool open_for_boot_check(Dialogue& d) {
     configure_and_open(d.panel, d.port, d.report.port);
   } catch (const serial::SerialError& error) {
     d.report.error = error.what();
+    d.report.fault = error.fault();
     d.report.outcome = Outcome::open_failed;
     log_status_message(d.panel, StatusMessage::failed_open_com_port);
     close_ignoring_errors(d.port);

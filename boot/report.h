@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "serial/port.h"
+#include "serial/serial_error.h"
 
 namespace boot {
 
@@ -89,6 +90,7 @@ struct Report {
   Stage stage = Stage::open;
   // The serial error's text when the port could not be opened or the device failed.
   std::string error;
+  serial::Fault fault = serial::Fault::other;
   // A loss of the line noticed after the verdict (the box had already answered): the
   // verdict stands, this says what happened next.
   std::string after_verdict_note;

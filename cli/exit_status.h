@@ -1,10 +1,7 @@
 #pragma once
 // The program's exit statuses, and the one place a boot check's outcome becomes one.
 
-#include <string_view>
-
-#include "boot/boot_check.h"
-#include "boot/panel.h"
+#include "boot/report.h"
 
 namespace cli {
 
@@ -19,8 +16,5 @@ enum ExitStatus : int {
 };
 
 ExitStatus exit_status_for(boot::Outcome outcome);
-
-// One line for stderr at the end of a check.
-std::string_view outcome_summary(boot::Outcome outcome, boot::Mode mode);
 
 }  // namespace cli

@@ -1,5 +1,6 @@
 // pellora-cli: the boot check of the window, on a terminal, for benches and scripts.
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -12,14 +13,16 @@
 #include "boot/clock.h"
 #include "cli/console.h"
 #include "cli/demo.h"
-#include "cli/error_noting_port.h"
 #include "cli/exit_status.h"
-#include "cli/log_file.h"
-#include "cli/options.h"
 #include "cli/terminal_panel.h"
-#include "cli/tracing_port.h"
+#include "cli/traffic_trace.h"
+#include "frontend/command_line.h"
+#include "frontend/diagnosis.h"
+#include "frontend/file_write.h"
+#include "frontend/port_list.h"
+#include "frontend/program.h"
+#include "frontend/report_json.h"
 #include "resources/loader_image.h"
-#include "serial/port_scan.h"
 #include "serial/serial_port.h"
 
 namespace {
@@ -37,39 +40,49 @@ int usage_error(const std::string& message) {
   return cli::exit_usage;
 }
 
-// The "Detect Port" scan: this platform's candidates, plus the demo box if there is one.
-std::vector<std::string> scan(serial::Port& port, const cli::DemoBox* demo) {
-  auto candidates = serial::port_candidates();
-  if (demo != nullptr) candidates.push_back(demo->port_name());
-  return serial::scan_ports(port, candidates);
-}
-
-std::unique_ptr<cli::DemoBox> start_demo(const cli::Options& options) {
+std::unique_ptr<cli::DemoBox> start_demo(const frontend::CliOptions& options) {
   if (!options.demo) return nullptr;
   return std::make_unique<cli::DemoBox>(options.scenario);
 }
 
-int list_ports(const cli::Options& options) {
+std::vector<std::string> demo_port_names(const cli::DemoBox* demo) {
+  if (demo == nullptr) return {};
+  return {demo->port_name()};
+}
+
+// One port a line: the name, then a tab and what the system knows of it, so that
+// `cut -f1` gives the names alone.
+int list_ports(const frontend::CliOptions& options) {
   const auto demo = start_demo(options);
   serial::SerialPort port;
-  for (const auto& name : scan(port, demo.get())) std::printf("%s\n", name.c_str());
+  for (const auto& entry : frontend::scan_port_list(port, demo_port_names(demo.get()))) {
+    std::printf("%s%s%s\n", entry.name.c_str(), entry.description.empty() ? "" : "\t",
+                entry.description.c_str());
+  }
   std::fflush(stdout);
   return cli::exit_success;
 }
 
-int show_version() {
-  std::printf("%s %s\n%s\n", program.data(), PELLORA_VERSION,
-              resources::loader_image_description().c_str());
-  return cli::exit_success;
+boot::LoaderImage embedded_loader() {
+  const auto bytes = resources::find_rcdata("dmboot");
+  boot::LoaderImage image;
+  if (bytes) image.bytes = *bytes;
+  image.source = resources::embedded_loader_is_stand_in() ? boot::LoaderSource::stand_in
+                                                          : boot::LoaderSource::file;
+  return image;
 }
 
-// The serial error says why (no such device, permission denied and the group that may,
-// in use by another program); the dialogue itself logs only "Failed Open Com Port!".
-void explain_open_failure(const cli::ErrorNotingPort& port) {
-  if (!port.last_error().empty()) say("error: " + port.last_error());
+// Writes text to path the way "Save Log" writes a file; false after saying why.
+bool write_output_file(const std::string& path, std::string_view text, std::string_view what) {
+  const auto failure = frontend::write_file(path, text);
+  if (!failure) return true;
+  say("error: cannot write the " + std::string(what) + " to \"" + path + "\": " + *failure);
+  return false;
 }
 
-int run_check(const cli::Options& options) {
+int run_check(const frontend::CliOptions& options) {
+  const auto started_at = std::chrono::system_clock::now();
+  const auto started = std::chrono::steady_clock::now();
   const auto demo = start_demo(options);
   const std::string port_name = demo ? demo->port_name() : options.port;
   if (demo) {
@@ -77,20 +90,24 @@ int run_check(const cli::Options& options) {
         "; it switches itself on");
   }
 
-  serial::SerialPort serial_port;
-  cli::ErrorNotingPort noting_port(serial_port);
-  std::optional<cli::TracingPort> tracing_port;
-  if (options.trace) tracing_port.emplace(noting_port, stderr);
-  serial::Port& port = tracing_port ? static_cast<serial::Port&>(*tracing_port)
-                                    : static_cast<serial::Port&>(noting_port);
+  serial::SerialPort port;
+  std::optional<cli::TrafficTrace> trace;
+  if (options.trace) {
+    trace.emplace(stderr);
+    port.set_traffic_observer(&*trace);
+  }
 
   cli::Console console;
   cli::TerminalPanelSettings settings;
-  settings.port = port_name;
-  settings.mode = options.mode;
-  // Past the wrappers: the scan's own failed candidates must not replace the reason the
-  // check's open failed, and its opens are not the check's traffic.
-  settings.scan_ports = [&] { return scan(serial_port, demo.get()); };
+  // The "Detect Port" list the window would drop down after a failed open.
+  settings.scan_ports = [&] {
+    serial::SerialPort scan_port;
+    std::vector<std::string> names;
+    for (auto& entry : frontend::scan_port_list(scan_port, demo_port_names(demo.get()))) {
+      names.push_back(std::move(entry.name));
+    }
+    return names;
+  };
   settings.esc_pressed = [&] { return console.esc_pressed(); };
   settings.interrupted = [] { return cli::Console::interrupted(); };
   // The trace's lines would tear a bar drawn between them.
@@ -98,45 +115,67 @@ int run_check(const cli::Options& options) {
   settings.show_controls = cli::Console::stdout_is_terminal();
   cli::TerminalPanel panel(std::move(settings));
 
-  boot::SystemClock clock;
-  const boot::Outcome outcome =
-      boot::run_boot_check(panel, port, clock, resources::find_rcdata("dmboot"));
-  if (outcome == boot::Outcome::open_failed) explain_open_failure(noting_port);
+  const boot::LoaderImage loader = embedded_loader();
+  if (*options.mode == boot::Mode::flash && loader.source == boot::LoaderSource::stand_in &&
+      !demo) {
+    panel.say("note: " + frontend::stand_in_notice());
+  }
 
-  cli::ExitStatus status = cli::exit_status_for(outcome);
-  if (options.log_file) {
-    if (const auto failure = cli::write_log_file(*options.log_file, panel.log_text())) {
-      say("error: " + *failure);
-      if (status == cli::exit_success) status = cli::exit_log_not_written;
+  boot::SystemClock clock;
+  const boot::Report report =
+      boot::run_boot_check(panel, port, clock, {port_name, *options.mode, loader});
+
+  cli::ExitStatus status = cli::exit_status_for(report.outcome);
+  if (options.log_file && !write_output_file(*options.log_file, panel.log_text(), "log") &&
+      status == cli::exit_success) {
+    status = cli::exit_log_not_written;
+  }
+  if (options.report_file) {
+    frontend::ReportContext context;
+    context.tool = program;
+    context.version = PELLORA_VERSION;
+    context.exit_status = status;
+    context.log_text = panel.log_text();
+    context.started_at = started_at;
+    context.duration = std::chrono::steady_clock::now() - started;
+    // The status the program will end with, a report that cannot be written included.
+    const std::string json = frontend::report_json(report, context);
+    if (!write_output_file(*options.report_file, json, "report") && status == cli::exit_success) {
+      status = cli::exit_log_not_written;
     }
   }
-  say(cli::outcome_summary(outcome, options.mode));
+  // Where it happened, in the system's words; then what it means.
+  if (!report.error.empty()) panel.say("error: " + report.error);
+  panel.say(frontend::outcome_summary(report));
+  panel.say(frontend::diagnosis(report));
   // Where the window would now offer "Save Log".
-  if (panel.save_log_visible() && !options.log_file) say("hint: --log FILE saves this log");
+  if (panel.save_log_visible() && !options.log_file) panel.say("hint: --log FILE saves this log");
   return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const std::vector<std::string> args(argv + 1, argv + argc);
   const auto scenarios = cli::DemoBox::scenario_names();
-  const auto parsed = cli::parse_options(args, scenarios);
-  if (const auto* error = std::get_if<cli::UsageError>(&parsed)) {
+  const auto parsed = frontend::parse_cli_options(args, scenarios);
+  if (const auto* error = std::get_if<frontend::UsageError>(&parsed)) {
     return usage_error(error->message);
   }
-  const auto& options = std::get<cli::Options>(parsed);
+  const auto& options = std::get<frontend::CliOptions>(parsed);
 
   try {
     switch (options.command) {
-      case cli::Command::help:
-        std::fputs(cli::help_text(program, scenarios).c_str(), stdout);
+      case frontend::CliCommand::help:
+        std::fputs(frontend::cli_help_text(scenarios).c_str(), stdout);
         return cli::exit_success;
-      case cli::Command::version:
-        return show_version();
-      case cli::Command::list_ports:
+      case frontend::CliCommand::version:
+        std::printf("%s\n",
+                    frontend::version_text(program, resources::loader_image_description()).c_str());
+        return cli::exit_success;
+      case frontend::CliCommand::list_ports:
         return list_ports(options);
-      case cli::Command::boot_check:
+      case frontend::CliCommand::boot_check:
         return run_check(options);
     }
   } catch (const std::exception& error) {

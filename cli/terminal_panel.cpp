@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "frontend/diagnosis.h"
+
 namespace cli {
 namespace {
 
@@ -73,13 +75,16 @@ void TerminalPanel::rebuild_port_list() {
   const auto ports = settings_.scan_ports ? settings_.scan_ports() : std::vector<std::string>{};
   if (ports.empty()) line += " none";
   for (std::size_t i = 0; i < ports.size(); ++i) line += (i == 0 ? " " : ", ") + ports[i];
-  finish_progress_bar();
-  print(settings_.messages, line + "\n");
+  say(line);
 }
 
-void TerminalPanel::report_error(std::string_view message) {
+void TerminalPanel::show_wait_hint(boot::WaitHint hint, const boot::BannerWatchSeen& seen) {
+  if (hint != boot::WaitHint::none) say("hint: " + frontend::wait_hint_text(hint, seen));
+}
+
+void TerminalPanel::say(std::string_view text) {
   finish_progress_bar();
-  print(settings_.messages, "error: " + std::string(message) + "\n");
+  print(settings_.messages, std::string(text) + "\n");
 }
 
 void TerminalPanel::finish_progress_bar() {

@@ -13,8 +13,6 @@
 namespace cli {
 
 struct TerminalPanelSettings {
-  std::string port;
-  boot::Mode mode = boot::Mode::none;
   std::function<std::vector<std::string>()> scan_ports;  // the "Detect Port" scan
   std::function<bool()> esc_pressed;                     // polls the keyboard, never waits
   std::function<bool()> interrupted;                     // Ctrl-C or SIGTERM arrived
@@ -45,10 +43,12 @@ class TerminalPanel final : public boot::Panel {
   bool close_requested() const override {
     return close_requested_ || (settings_.interrupted && settings_.interrupted());
   }
-  std::string selected_port() const override { return settings_.port; }
-  boot::Mode selected_mode() const override { return settings_.mode; }
   void rebuild_port_list() override;
-  void report_error(std::string_view message) override;
+  // A live hint goes to stderr once, as "hint: ..."; taking it away prints nothing.
+  void show_wait_hint(boot::WaitHint hint, const boot::BannerWatchSeen& seen) override;
+
+  // A message of the program's own on stderr, on a line of its own.
+  void say(std::string_view text);
 
   // The log as "Save Log" writes it: every line followed by CR LF.
   const std::string& log_text() const { return log_text_; }

@@ -46,8 +46,8 @@ struct WindowOptions {
 
 // args: the arguments after the program's name. demo_scenarios: the simulated box's
 // scenario names; empty when the build has no simulated box, which makes --demo an error.
-std::variant<CliOptions, UsageError> parse_cli_options(
-    std::span<const std::string> args, std::span<const std::string> demo_scenarios);
+std::variant<CliOptions, UsageError> parse_cli_options(std::span<const std::string> args,
+                                                       std::span<const std::string> demo_scenarios);
 std::variant<WindowOptions, UsageError> parse_window_options(
     std::span<const std::string> args, std::span<const std::string> demo_scenarios);
 

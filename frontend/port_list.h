@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "serial/port.h"
+#include "serial/port_scan.h"
 
 namespace frontend {
 
@@ -14,7 +15,9 @@ struct PortEntry {
   std::string description;  // e.g. "FT232R USB UART — FTDI (ftdi_sio)"; empty when unknown
 };
 
-std::vector<PortEntry> scan_port_list(serial::Port& port,
-                                      const std::vector<std::string>& extra_names = {});
+// Tries the platform's candidates, then the extra names; the port is closed afterwards.
+std::vector<PortEntry> scan_port_list(
+    serial::Port& port, const std::vector<std::string>& extra_names = {},
+    const std::vector<std::string>& platform_candidates = serial::port_candidates());
 
 }  // namespace frontend

@@ -9,5 +9,6 @@ namespace resources::embedded {
 extern const std::uint8_t loader_bytes[];
 extern const std::size_t loader_size;
 extern const char loader_description[];
+extern const bool loader_is_stand_in;  // generated here, not supplied at build time
 
 }  // namespace resources::embedded

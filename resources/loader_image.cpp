@@ -26,6 +26,10 @@ std::optional<std::span<const std::uint8_t>> find_rcdata(std::string_view name) 
   return std::span<const std::uint8_t>(embedded::loader_bytes, embedded::loader_size);
 }
 
+bool embedded_loader_is_stand_in() {
+  return embedded::loader_is_stand_in;
+}
+
 std::string loader_image_description() {
   return embedded::loader_description;
 }

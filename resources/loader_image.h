@@ -13,6 +13,9 @@ namespace resources {
 // program has none.
 std::optional<std::span<const std::uint8_t>> find_rcdata(std::string_view name);
 
+// Whether the embedded image is the generated stand-in rather than one supplied at build time.
+bool embedded_loader_is_stand_in();
+
 // One line for --version: the stand-in, or a supplied image with its size and CRC.
 std::string loader_image_description();
 

@@ -41,7 +41,11 @@ inline constexpr std::uint32_t boot_baud_rate = 115200;
 class TrafficObserver {
  public:
   virtual ~TrafficObserver() = default;
+  // Each piece of a write as the driver takes it, in order; a write cut short or abandoned
+  // shows only what was taken. (An abandoned write also discards what the driver had taken
+  // but not yet put on the line; that part was shown already.)
   virtual void bytes_sent(ByteView bytes) = 0;
+  // What a read returns, when it returns any.
   virtual void bytes_received(ByteView bytes) = 0;
 };
 

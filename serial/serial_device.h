@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,6 +25,19 @@ struct LineSettings {
   std::uint32_t baud_rate = scan_baud_rate;  // any positive rate, standard or not
   StopBits stop_bits = StopBits::one;
   friend bool operator==(const LineSettings&, const LineSettings&) = default;
+};
+
+// What a write reports while it runs; either may be empty.
+struct WriteHooks {
+  std::function<void(ByteView)> sent;
+  std::function<bool()> keep_waiting;
+};
+
+// The bytes one read brought, and the text of the line's failure when it failed after they
+// arrived (empty while the line is well).
+struct ReceivedBytes {
+  Bytes bytes;
+  std::string line_failure;
 };
 
 // One open device. Destroying it closes it: unsent output and unread input are discarded,
@@ -43,16 +57,20 @@ class SerialDevice {
 
   // Sends the bytes in order and returns when they are sent. The write deadline is
   // 100 ms per byte + 1000 ms; a write cut short by it returns without error.
+  // Each piece the device takes goes to hooks.sent as it goes. While nothing moves for
+  // write_stall_check_interval_ms, hooks.keep_waiting (when set) is asked; false discards
+  // the unsent output and throws WriteAbandoned.
   // A failure throws "WriteFile function failed (...)".
-  virtual void write(ByteView bytes) = 0;
+  virtual void write(ByteView bytes, const WriteHooks& hooks) = 0;
 
   // The ReadTimeouts rules (port.h): returns at most count bytes, as soon as count arrived,
   // or when no byte follows the first within ReadInterval, or when
   // ReadTotalConstant + count * ReadTotalMultiplier ms have passed since the call. Never an
   // error for running out of time; bytes beyond count stay queued. A failure, including a
-  // device that went away, throws "ReadFile function failed (...)"; it never returns an
-  // empty read for a dead device.
-  virtual Bytes read(std::size_t count) = 0;
+  // device that went away, throws "ReadFile function failed (...)" when no byte has arrived;
+  // it never returns an empty read for a dead device. A failure after bytes arrived returns
+  // them with the failure's text in line_failure instead, so a complete answer is not lost.
+  virtual ReceivedBytes read(std::size_t count) = 0;
 
   // Received bytes waiting unread.
   virtual std::size_t bytes_waiting() const = 0;
@@ -60,6 +78,7 @@ class SerialDevice {
 
 // Opens the named device for exclusive use with the given settings and timeouts. Bytes that
 // arrive from now on stay queued; opening discards nothing. Does not touch DTR or RTS.
+// Where the driver offers it (Linux), asks for low latency while the device is open.
 // Throws SerialError when the device does not exist, access is denied, another program
 // holds it, it is not a serial device, or it cannot be configured; nothing stays open then.
 std::unique_ptr<SerialDevice> open_serial_device(const std::string& name,

@@ -15,10 +15,21 @@ struct SerialPort::Impl {
   LineSettings settings;
   ReadTimeouts read_timeouts = immediate_profile;
   std::unique_ptr<SerialDevice> device;  // null while closed
+  // A line failure that came after a read's bytes; thrown by the next transfer.
+  std::string pending_error;
+  TrafficObserver* observer = nullptr;
+  std::function<bool()> keep_waiting;
 
   SerialDevice& open_device(const char* what) {
     if (!device) throw SerialError(name + ": cannot " + what + ": the port is not open");
     return *device;
+  }
+
+  // The device for a transfer, after reporting a failure a read kept back.
+  SerialDevice& device_for_transfer(const char* what) {
+    SerialDevice& open = open_device(what);
+    if (!pending_error.empty()) throw SerialError(std::exchange(pending_error, {}));
+    return open;
   }
 
   void apply_line_settings() {
@@ -70,11 +81,14 @@ ReadTimeouts SerialPort::timeouts() const {
 
 void SerialPort::open() {
   if (impl_->device) return;
+  if (impl_->name.empty()) throw SerialError("cannot open the port: no port name given");
+  impl_->pending_error.clear();
   impl_->device = open_serial_device(impl_->name, impl_->settings, impl_->read_timeouts);
 }
 
 void SerialPort::close() {
   impl_->device.reset();
+  impl_->pending_error.clear();
 }
 
 bool SerialPort::is_open() const {
@@ -90,15 +104,35 @@ void SerialPort::set_rts(bool on) {
 }
 
 void SerialPort::write(ByteView bytes) {
-  impl_->open_device("write").write(bytes);
+  SerialDevice& device = impl_->device_for_transfer("write");
+  WriteHooks hooks;
+  if (TrafficObserver* observer = impl_->observer)
+    hooks.sent = [observer](ByteView piece) { observer->bytes_sent(piece); };
+  hooks.keep_waiting = impl_->keep_waiting;
+  device.write(bytes, hooks);
 }
 
 Bytes SerialPort::read(std::size_t count) {
-  return impl_->open_device("read").read(count);
+  ReceivedBytes received = impl_->device_for_transfer("read").read(count);
+  impl_->pending_error = std::move(received.line_failure);
+  if (impl_->observer && !received.bytes.empty()) impl_->observer->bytes_received(received.bytes);
+  return std::move(received.bytes);
 }
 
 std::size_t SerialPort::bytes_waiting() const {
   return impl_->device ? impl_->device->bytes_waiting() : 0;
+}
+
+std::string SerialPort::pending_error() const {
+  return impl_->pending_error;
+}
+
+void SerialPort::set_traffic_observer(TrafficObserver* observer) {
+  impl_->observer = observer;
+}
+
+void SerialPort::set_write_stall_check(std::function<bool()> keep_waiting) {
+  impl_->keep_waiting = std::move(keep_waiting);
 }
 
 }  // namespace serial

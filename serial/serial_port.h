@@ -32,6 +32,10 @@ class SerialPort final : public Port {
   Bytes read(std::size_t count) override;
   std::size_t bytes_waiting() const override;
 
+  std::string pending_error() const override;
+  void set_traffic_observer(TrafficObserver* observer) override;
+  void set_write_stall_check(std::function<bool()> keep_waiting) override;
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

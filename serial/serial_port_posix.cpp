@@ -3,11 +3,9 @@
 // with the fd non-blocking and VMIN = VTIME = 0.
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,10 +22,13 @@
 #include <utility>
 #include <vector>
 
+#include "serial/device_users.h"
 #include "serial/serial_device.h"
 #include "serial/serial_error.h"
 
 #ifdef __linux__
+#include <linux/serial.h>
+
 #include "serial/custom_speed_linux.h"
 #endif
 
@@ -46,20 +48,28 @@ std::string system_reason(int error) {
          std::generic_category().message(error);
 }
 
-[[noreturn]] void fail(const std::string& name, std::string_view what, int error) {
-  throw SerialError(name + ": " + std::string(what) + " (" + system_reason(error) + ")");
+// "<name>: <what> (system error code: N: reason)"
+std::string failure_message(const std::string& name, std::string_view what, int error) {
+  return name + ": " + std::string(what) + " (" + system_reason(error) + ")";
 }
 
-// The group that owns the device node, to tell the user which group to join.
-std::string owning_group(const std::string& name) {
-  struct stat node {};
-  if (::stat(name.c_str(), &node) != 0) return "that owns the device";
-  std::vector<char> buffer(4096);
-  group entry{};
-  group* found = nullptr;
-  if (getgrgid_r(node.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-    return "'" + std::string(found->gr_name) + "'";
-  return "with id " + std::to_string(node.st_gid);
+[[noreturn]] void fail(const std::string& name, std::string_view what, int error,
+                       Fault fault = Fault::other) {
+  throw SerialError(failure_message(name, what, error), fault);
+}
+
+// "; add yourself to the group 'dialout' and log in again", or who alone may open it.
+std::string permission_advice_for(const std::string& name) {
+  if (const auto node = node_access(name)) return permission_advice(*node);
+  return "add yourself to the group that owns the device and log in again";
+}
+
+// " (picocom, PID 1234)" when /proc tells which program holds the device, else nothing.
+std::string holders_of(const std::string& name) {
+  std::string text;
+  for (const DeviceHolder& holder : device_holders(name))
+    text += (text.empty() ? " (" : "; ") + holder.command + ", PID " + std::to_string(holder.pid);
+  return text.empty() ? text : text + ")";
 }
 
 [[noreturn]] void fail_open(const std::string& name, int error) {
@@ -67,16 +77,15 @@ std::string owning_group(const std::string& name) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
-      fail(name, "cannot open the port: no such device", error);
+      fail(name, "cannot open the port: no such device", error, Fault::no_such_device);
     case EACCES:
     case EPERM:
-      fail(name,
-           "cannot open the port: permission denied; add yourself to the group " +
-               owning_group(name) + " and log in again",
-           error);
+      fail(name, "cannot open the port: permission denied; " + permission_advice_for(name), error,
+           Fault::permission_denied);
     case EBUSY:
     case EWOULDBLOCK:
-      fail(name, "cannot open the port: it is in use by another program", error);
+      fail(name, "cannot open the port: it is in use by another program" + holders_of(name), error,
+           Fault::in_use);
     case ENOTTY:
       fail(name, "cannot open the port: it is not a serial device", error);
     default:
@@ -128,6 +137,60 @@ std::optional<Clock::time_point> earliest(std::optional<Clock::time_point> a,
 
 constexpr short hang_up_events = POLLHUP | POLLERR | POLLNVAL;
 
+// Asks keep_waiting each time a write has gone write_stall_check_interval_ms without
+// progress; without keep_waiting it never asks.
+class StallWatch {
+ public:
+  explicit StallWatch(const std::function<bool()>& keep_waiting) : keep_waiting_(keep_waiting) {}
+
+  void progressed() { next_check_ = Clock::now() + interval; }
+  // When to ask next; nothing when there is nobody to ask.
+  std::optional<Clock::time_point> next_check() const {
+    if (!keep_waiting_) return std::nullopt;
+    return next_check_;
+  }
+  // True when the stall has lasted an interval and keep_waiting says to stop.
+  bool give_up() {
+    if (!keep_waiting_ || Clock::now() < next_check_) return false;
+    const bool go_on = keep_waiting_();
+    progressed();  // the next question comes an interval later
+    return !go_on;
+  }
+
+ private:
+  static constexpr milliseconds interval{write_stall_check_interval_ms};
+  const std::function<bool()>& keep_waiting_;
+  Clock::time_point next_check_ = Clock::now() + interval;
+};
+
+#ifdef __linux__
+constexpr int low_latency_flag = static_cast<int>(ASYNC_LOW_LATENCY);
+
+// Linux drivers that buffer received bytes (FTDI's holds them up to 16 ms) hand them on at
+// once when asked for low latency. True when this switched it on, false when it was on
+// already or the driver has no such setting (a pseudo-terminal); the check still works
+// then, only more slowly, so that is no failure.
+bool switch_on_low_latency(int fd) {
+  serial_struct serial{};
+  if (ioctl(fd, TIOCGSERIAL, &serial) != 0 || (serial.flags & low_latency_flag) != 0) return false;
+  serial.flags |= low_latency_flag;
+  return ioctl(fd, TIOCSSERIAL, &serial) == 0;
+}
+
+// Leaves the driver as the port found it.
+void switch_off_low_latency(int fd) {
+  serial_struct serial{};
+  if (ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  serial.flags &= ~low_latency_flag;
+  ioctl(fd, TIOCSSERIAL, &serial);
+}
+#else
+bool switch_on_low_latency(int) {
+  return false;  // no such setting elsewhere
+}
+void switch_off_low_latency(int) {}
+#endif
+
 class PosixDevice final : public SerialDevice {
  public:
   PosixDevice(std::string name, int fd, const ReadTimeouts& timeouts)
@@ -136,12 +199,15 @@ class PosixDevice final : public SerialDevice {
   ~PosixDevice() override {
     // Close discards what is unread and unsent, and gives the line up for others.
     tcflush(fd_, TCIOFLUSH);
+    if (switched_on_low_latency_) switch_off_low_latency(fd_);
     ioctl(fd_, TIOCNXCL);
     ::close(fd_);
   }
 
   PosixDevice(const PosixDevice&) = delete;
   PosixDevice& operator=(const PosixDevice&) = delete;
+
+  void ask_for_low_latency() { switched_on_low_latency_ = switch_on_low_latency(fd_); }
 
   void set_line_settings(const LineSettings& settings) override {
     termios tio{};
@@ -169,31 +235,36 @@ class PosixDevice final : public SerialDevice {
   void set_dtr(bool on) override { set_modem_line(TIOCM_DTR, on, "DTR"); }
   void set_rts(bool on) override { set_modem_line(TIOCM_RTS, on, "RTS"); }
 
-  void write(ByteView bytes) override {
+  void write(ByteView bytes, const WriteHooks& hooks) override {
     const auto deadline = Clock::now() + write_timeout_constant +
                           write_timeout_per_byte * static_cast<long>(bytes.size());
+    StallWatch stall(hooks.keep_waiting);
     std::size_t sent = 0;
     while (sent < bytes.size()) {
       const ssize_t n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
       if (n > 0) {
+        if (hooks.sent) hooks.sent(bytes.subspan(sent, static_cast<std::size_t>(n)));
         sent += static_cast<std::size_t>(n);
+        stall.progressed();
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) fail_write(errno);
       // The output queue is full: wait for room, but not past the deadline.
       if (passed(deadline)) return;  // cut short by the write timeout: not an error
+      if (stall.give_up()) abandon_write();
       pollfd waiter{fd_, POLLOUT, 0};
       timespec storage{};
-      const int ready = ppoll(&waiter, 1, time_left(deadline, storage), nullptr);
+      const int ready =
+          ppoll(&waiter, 1, time_left(earliest(deadline, stall.next_check()), storage), nullptr);
       if (ready < 0 && errno != EINTR) fail_write(errno);
       if (ready > 0 && (waiter.revents & hang_up_events) && !(waiter.revents & POLLOUT))
         fail_write(EIO);
     }
-    drain(deadline);
+    drain(deadline, stall);
   }
 
-  Bytes read(std::size_t count) override {
+  ReceivedBytes read(std::size_t count) override {
     Bytes received(count);
     std::size_t size = 0;
     const auto start = Clock::now();
@@ -209,6 +280,8 @@ class PosixDevice final : public SerialDevice {
     if (timeouts_.ReadInterval != 0 && timeouts_.ReadInterval != no_interval)
       interval = milliseconds(timeouts_.ReadInterval);
 
+    // A failure ends the read; the bytes that came before it are kept (see below).
+    int failure = 0;
     std::optional<Clock::time_point> interval_deadline;
     while (size < count) {
       const auto deadline = earliest(total_deadline, interval_deadline);
@@ -217,7 +290,8 @@ class PosixDevice final : public SerialDevice {
       const int ready = ppoll(&waiter, 1, time_left(deadline, storage), nullptr);
       if (ready < 0) {
         if (errno == EINTR) continue;
-        fail(name_, read_failed_text, errno);
+        failure = errno;
+        break;
       }
       if (ready == 0) {
         if (passed(deadline)) break;  // out of time: not an error
@@ -234,16 +308,26 @@ class PosixDevice final : public SerialDevice {
         if (passed(deadline)) break;
         continue;
       }
-      if (n < 0) fail(name_, read_failed_text, errno);
+      if (n < 0) {
+        failure = errno;
+        break;
+      }
       // Readable yet nothing to read: the device hung up (unplugged, or the far side of a
       // pseudo-terminal closed). Returning empty here would let a wait loop spin forever.
-      // What arrived before is lost with the device, as on Windows: the failure must reach
-      // the dialogue now, since its last read has no next one to report it.
-      if (waiter.revents & hang_up_events) fail(name_, read_failed_text, EIO);
+      if (waiter.revents & hang_up_events) {
+        failure = EIO;
+        break;
+      }
       if (passed(deadline)) break;  // readiness without data must not outlast the deadline
     }
     received.resize(size);
-    return received;
+    if (failure == 0) return {std::move(received), {}};
+    // With nothing received the failure is this read's own result. Bytes that came before
+    // it (a whole reply, then the box switched off) are returned; the port reports the
+    // failure at the next transfer.
+    const std::string failure_text = failure_message(name_, read_failed_text, failure);
+    if (size == 0) throw SerialError(failure_text);
+    return {std::move(received), failure_text};
   }
 
   std::size_t bytes_waiting() const override {
@@ -273,9 +357,16 @@ class PosixDevice final : public SerialDevice {
     fail(name_, write_failed_text, error);
   }
 
+  // What is still queued would go out whenever the line moves again; the user gave it up.
+  [[noreturn]] void abandon_write() {
+    tcflush(fd_, TCOFLUSH);
+    throw WriteAbandoned(name_ + ": the write was abandoned while the line took no bytes");
+  }
+
   // Waits until the line has sent what is queued, but not past the write's deadline:
   // tcdrain has none, and a stalled adapter must not hold the write for ever.
-  void drain(Clock::time_point deadline) {
+  void drain(Clock::time_point deadline, StallWatch& stall) {
+    std::optional<int> last_queued;
     for (;;) {
       int queued = 0;
       if (ioctl(fd_, TIOCOUTQ, &queued) != 0) {
@@ -284,11 +375,15 @@ class PosixDevice final : public SerialDevice {
         fail_write(errno);
       }
       if (queued <= 0 || passed(deadline)) return;  // a cut-short write is not an error
+      if (last_queued && queued < *last_queued) stall.progressed();
+      last_queued = queued;
+      if (stall.give_up()) abandon_write();
       // About as long as the line needs for what is queued (10 bits a byte), then ask again.
       const auto needed = std::chrono::microseconds(
           std::max<std::int64_t>(1000, std::int64_t{queued} * 10'000'000 / baud_rate_));
-      const auto remaining =
-          std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+      const auto wake = earliest(deadline, stall.next_check());
+      const auto remaining = std::chrono::duration_cast<std::chrono::microseconds>(
+          std::max(Clock::duration::zero(), *wake - Clock::now()));
       std::this_thread::sleep_for(std::min(needed, remaining));
     }
   }
@@ -297,6 +392,7 @@ class PosixDevice final : public SerialDevice {
   int fd_;
   std::uint32_t baud_rate_ = scan_baud_rate;
   ReadTimeouts timeouts_;
+  bool switched_on_low_latency_ = false;
 };
 
 }  // namespace
@@ -324,6 +420,7 @@ std::unique_ptr<SerialDevice> open_serial_device(const std::string& name,
   // From here the device closes itself if configuring fails.
   auto device = std::make_unique<PosixDevice>(name, fd, timeouts);
   device->set_line_settings(settings);
+  device->ask_for_low_latency();
   return device;
 }
 

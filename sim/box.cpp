@@ -179,13 +179,16 @@ void Box::on_start_bytes(std::span<const std::uint8_t> bytes, SteadyTime now) {
 
 // Exactly image_size bytes, then the ROM checks them and runs them if they are sound.
 void Box::on_image_bytes(std::span<const std::uint8_t> bytes, SteadyTime now) {
-  const std::size_t take = std::min(bytes.size(), options_.image_size - image_taken_);
+  std::size_t take = std::min(bytes.size(), options_.image_size - image_taken_);
+  // The box that goes away half-way takes nothing after that, however the bytes came.
+  const std::size_t half = options_.image_size / 2;
+  if (tweaks_.unplugs_during_upload) take = std::min(take, half - std::min(half, image_taken_));
   const auto part = bytes.first(take);
   image_.insert(image_.end(), part.begin(), part.end());
   recorder_.image_bytes(part);
   image_taken_ += take;
 
-  if (tweaks_.unplugs_during_upload && image_taken_ >= options_.image_size / 2) {
+  if (tweaks_.unplugs_during_upload && image_taken_ >= half) {
     wants_unplug_ = true;
     return;
   }

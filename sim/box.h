@@ -2,7 +2,7 @@
 // The box itself, without any I/O: its boot ROM (box.cpp), the loader it runs from an
 // upload (box_loader.cpp), and the firmware console it falls back to (box_console.cpp).
 // It is told what arrived and what time it is, and leaves what it wants to say in its
-// outbox; the line (simulated_box.cpp) does the rest.
+// outbox; the line (box_line.cpp) does the rest.
 
 #include <chrono>
 #include <deque>
@@ -12,9 +12,9 @@
 #include <string_view>
 
 #include "sim/frame_decoder.h"
+#include "sim/options.h"
 #include "sim/recorder.h"
 #include "sim/scenario.h"
-#include "sim/simulated_box.h"
 
 namespace sim {
 
@@ -40,6 +40,7 @@ class Box {
   std::optional<SteadyTime> next_timer() const;
 
   std::deque<Transmission>& outbox() { return outbox_; }
+  const std::deque<Transmission>& outbox() const { return outbox_; }
   // The box wants its end of the wire gone (the unplug scenario).
   bool wants_unplug() const { return wants_unplug_; }
 

@@ -5,8 +5,20 @@
 
 namespace sim {
 
+namespace {
+
+std::chrono::nanoseconds ten_bit_times(std::uint32_t baud) {
+  return std::chrono::nanoseconds(10'000'000'000LL / std::max<std::uint32_t>(baud, 1));
+}
+
+}  // namespace
+
 LinePacer::LinePacer(bool enabled, std::uint32_t baud)
-    : enabled_(enabled), byte_time_(std::chrono::nanoseconds(10'000'000'000LL / baud)) {}
+    : enabled_(enabled), byte_time_(ten_bit_times(baud)) {}
+
+void LinePacer::set_baud(std::uint32_t baud) {
+  byte_time_ = ten_bit_times(baud);
+}
 
 LinePacer::Clock::time_point LinePacer::earliest_credit(Clock::time_point now) const {
   return std::max(line_busy_until_, now - byte_time_ * static_cast<long>(max_burst));

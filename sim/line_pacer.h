@@ -18,6 +18,8 @@ class LinePacer {
 
   // A disabled pacer lets everything through at once.
   LinePacer(bool enabled, std::uint32_t baud);
+  // The port's speed changed: bytes from now on take the new time.
+  void set_baud(std::uint32_t baud);
 
   std::size_t allowance(Clock::time_point now) const;
   void passed(std::size_t count, Clock::time_point now);

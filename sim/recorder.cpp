@@ -30,11 +30,15 @@ std::string_view direction_name(Chunk::Direction direction) {
 
 }  // namespace
 
-Recorder::Recorder(SteadyTime origin, Trace trace) : origin_(origin), trace_(std::move(trace)) {}
+Recorder::Recorder(SteadyTime origin, Trace trace)
+    : origin_(origin), now_(origin), trace_(std::move(trace)) {}
+
+void Recorder::set_time(SteadyTime now) {
+  now_ = now;
+}
 
 std::chrono::milliseconds Recorder::since_origin() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               origin_);
+  return std::chrono::duration_cast<std::chrono::milliseconds>(now_ - origin_);
 }
 
 void Recorder::trace(const std::string& line) const {
@@ -91,6 +95,11 @@ void Recorder::image_bytes(std::span<const std::uint8_t> bytes) {
 Record Recorder::copy() const {
   std::lock_guard lock(mutex_);
   return record_;
+}
+
+bool Recorder::reached(Stage stage) const {
+  std::lock_guard lock(mutex_);
+  return record_.reached(stage);
 }
 
 bool Recorder::wait_for(Stage stage, std::chrono::milliseconds timeout) const {

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "sim/options.h"
 #include "sim/scenario.h"
-#include "sim/simulated_box.h"
 
 namespace sim {
 namespace {

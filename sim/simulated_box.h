@@ -3,39 +3,13 @@
 // running on a thread of its own. The tool opens the slave side like a serial adapter.
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <vector>
 
+#include "sim/options.h"
 #include "sim/record.h"
 
 namespace sim {
-
-struct Options {
-  std::string scenario = "good";  // a name from scenarios()
-  char banner_form = 'A';         // 'A' or 'B'
-  bool pace = true;               // pace both directions at the line speed
-  // Switch on by itself this long after the tool opened the slave at 115200 baud;
-  // negative: only power_on() switches it on.
-  std::chrono::milliseconds power_on_delay{800};
-  // How long the boot ROM waits for "dream" before it boots the firmware.
-  std::chrono::milliseconds dream_window{1000};
-  std::size_t image_size = 43044;
-  // How often the booted firmware prints a line of its own.
-  std::chrono::milliseconds console_interval{4000};
-  // Called on the box's thread with one readable line per event (bytes, stages, frames).
-  std::function<void(std::string_view line)> trace;
-};
-
-// The fault scenarios, by name, with a one-line description each.
-struct ScenarioInfo {
-  std::string_view name;
-  std::string_view description;
-};
-const std::vector<ScenarioInfo>& scenarios();
-bool is_scenario(std::string_view name);
 
 class SimulatedBox {
  public:

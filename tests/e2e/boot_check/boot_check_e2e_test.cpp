@@ -130,6 +130,10 @@ std::string notes(const sim::Record& record) {
   return text;
 }
 
+boot::LoaderImage loader() {
+  return boot::LoaderImage{*resources::find_rcdata("dmboot")};
+}
+
 struct Row {
   std::string scenario;
   bool pace;
@@ -153,7 +157,7 @@ TEST_P(FlashModeAgainstTheBox, EndsAsTheScenarioDemands) {
   if (!row.pace) options.power_on_delay = 100ms;
   sim::SimulatedBox box(options);
 
-  RecordingPanel panel(box.slave_path(), boot::Mode::flash);
+  RecordingPanel panel;
   serial::SerialPort port;
   boot::SystemClock clock;
   std::jthread esc_presser;
@@ -164,10 +168,10 @@ TEST_P(FlashModeAgainstTheBox, EndsAsTheScenarioDemands) {
     });
   }
 
-  const boot::Outcome outcome =
-      boot::run_boot_check(panel, port, clock, resources::find_rcdata("dmboot"));
+  const boot::Report report =
+      boot::run_boot_check(panel, port, clock, {box.slave_path(), boot::Mode::flash, loader()});
 
-  EXPECT_EQ(outcome, row.outcome);
+  EXPECT_EQ(report.outcome, row.outcome);
   EXPECT_THAT(panel.lines, ElementsAreArray(row.lines));
   EXPECT_TRUE(panel.controls_enabled);
   const bool success = row.outcome == boot::Outcome::success;
@@ -175,10 +179,9 @@ TEST_P(FlashModeAgainstTheBox, EndsAsTheScenarioDemands) {
   EXPECT_EQ(panel.save_log_visible, success);
   EXPECT_EQ(panel.port_list_rebuilds, 0);
   if (row.outcome == boot::Outcome::device_error) {
-    ASSERT_EQ(panel.errors.size(), 1u);
-    EXPECT_THAT(panel.errors[0], testing::HasSubstr(box.slave_path()));
+    EXPECT_THAT(report.error, testing::HasSubstr(box.slave_path()));
   } else {
-    EXPECT_THAT(panel.errors, testing::IsEmpty());
+    EXPECT_EQ(report.error, "");
   }
   if (success) {
     ASSERT_FALSE(panel.progress.empty());
@@ -284,12 +287,13 @@ TEST(TestModeAgainstTheBox, ShowsWhatTheConsolePrintsAfterTheReturns) {
   options.pace = false;
   options.power_on_delay = 100ms;
   sim::SimulatedBox box(options);
-  RecordingPanel panel(box.slave_path(), boot::Mode::test);
+  RecordingPanel panel;
   serial::SerialPort port;
   boot::SystemClock clock;
 
-  EXPECT_EQ(boot::run_boot_check(panel, port, clock, resources::find_rcdata("dmboot")),
-            boot::Outcome::success);
+  EXPECT_EQ(
+      boot::run_boot_check(panel, port, clock, {box.slave_path(), boot::Mode::test, {}}).outcome,
+      boot::Outcome::success);
   EXPECT_TRUE(port.is_open());
   EXPECT_TRUE(panel.controls_enabled);
   EXPECT_FALSE(panel.save_log_visible);

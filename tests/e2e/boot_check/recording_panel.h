@@ -12,8 +12,6 @@ namespace e2e {
 
 class RecordingPanel final : public boot::Panel {
  public:
-  RecordingPanel(std::string port, boot::Mode mode) : port_(std::move(port)), mode_(mode) {}
-
   void clear_log() override { lines.clear(); }
   void append_log_line(std::string_view text) override { lines.emplace_back(text); }
   void set_progress(int percent) override { progress.push_back(percent); }
@@ -26,24 +24,22 @@ class RecordingPanel final : public boot::Panel {
   bool abort_flag() const override { return abort_flag_; }
   void set_abort_flag(bool set) override { abort_flag_ = set; }
   bool close_requested() const override { return false; }
-  std::string selected_port() const override { return port_; }
-  boot::Mode selected_mode() const override { return mode_; }
   void rebuild_port_list() override { ++port_list_rebuilds; }
-  void report_error(std::string_view message) override { errors.emplace_back(message); }
+  void show_wait_hint(boot::WaitHint hint, const boot::BannerWatchSeen&) override {
+    hints.push_back(hint);
+  }
 
   // Safe from any thread; the dialogue sees it the next time it processes messages.
   void press_esc() { esc_pressed_ = true; }
 
   std::vector<std::string> lines;
   std::vector<int> progress;
-  std::vector<std::string> errors;
+  std::vector<boot::WaitHint> hints;
   bool controls_enabled = true;
   bool save_log_visible = false;
   int port_list_rebuilds = 0;
 
  private:
-  std::string port_;
-  boot::Mode mode_;
   bool abort_flag_ = false;
   std::atomic<bool> esc_pressed_{false};
 };

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "captured_stream.h"
+#include "frontend/diagnosis.h"
 
 namespace cli {
 namespace {
@@ -13,8 +14,6 @@ class TerminalPanelTest : public testing::Test {
  protected:
   TerminalPanelSettings settings(bool progress_bar = false) {
     TerminalPanelSettings s;
-    s.port = "/dev/ttyUSB0";
-    s.mode = boot::Mode::flash;
     s.scan_ports = [this] { return ports_; };
     s.esc_pressed = [this] { return std::exchange(esc_, false); };
     s.interrupted = [this] { return interrupted_; };
@@ -91,11 +90,16 @@ TEST_F(TerminalPanelTest, RebuildingThePortListPrintsTheScanOnStderr) {
   EXPECT_EQ(out_.text(), "");
 }
 
-TEST_F(TerminalPanelTest, ErrorsGoToStderrAndNotIntoTheLog) {
+TEST_F(TerminalPanelTest, HintsGoToStderrOnceAndNotIntoTheLog) {
   TerminalPanel panel(settings());
-  panel.report_error("/dev/ttyUSB0: ReadFile function failed (device gone)");
-  EXPECT_EQ(err_.text(), "error: /dev/ttyUSB0: ReadFile function failed (device gone)\n");
+  boot::BannerWatchSeen seen;
+  seen.waited = std::chrono::seconds(6);
+  panel.show_wait_hint(boot::WaitHint::silent_line, seen);
+  panel.show_wait_hint(boot::WaitHint::none, seen);
+  EXPECT_EQ(err_.text(),
+            "hint: " + frontend::wait_hint_text(boot::WaitHint::silent_line, seen) + "\n");
   EXPECT_EQ(panel.log_text(), "");
+  EXPECT_EQ(out_.text(), "");
 }
 
 TEST_F(TerminalPanelTest, TheProgressBarIsDrawnOnlyWhenAskedForAndEndsBeforeTheNextLine) {

@@ -95,6 +95,16 @@ termios PtyPair::slave_settings() const {
   return settings;
 }
 
+void PtyPair::fill_line() {
+  const Bytes filler(4096, 0x55);
+  for (bool took_some = true; took_some;
+       std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+    took_some = false;
+    while (::write(held_slave_, filler.data(), filler.size()) > 0) took_some = true;
+    if (errno != EAGAIN) fail("write slave");
+  }
+}
+
 bool wait_until_waiting(const Port& port, std::size_t count, std::chrono::milliseconds within) {
   const auto deadline = Clock::now() + within;
   while (port.bytes_waiting() < count) {

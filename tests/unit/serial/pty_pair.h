@@ -32,6 +32,9 @@ class PtyPair {
   // line settings the port applied. It never reads.
   void hold_slave();
   termios slave_settings() const;
+  // Fills the line from the held slave descriptor until the far end takes no more, even
+  // after the kernel has moved what it holds along to the master's side.
+  void fill_line();
   int held_slave_fd() const { return held_slave_; }
 
  private:

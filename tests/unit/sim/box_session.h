@@ -1,9 +1,14 @@
 #pragma once
 // A box and the tool's end of its line, with the steps of a Flash Mode run written out as
-// the tool would do them, so each test only spells out where it differs.
+// the tool would do them, so each test only spells out where it differs. The box sits on a
+// pseudo-terminal or behind the in-process port; the steps are the same for both.
 
+#include <memory>
 #include <string>
+#include <string_view>
 
+#include "serial/port.h"
+#include "sim/in_process_box_port.h"
 #include "sim/simulated_box.h"
 #include "tests/unit/sim/pty_client.h"
 
@@ -29,8 +34,51 @@ inline constexpr milliseconds reply_wait{2000};
 // How long "nothing comes" is watched for.
 inline constexpr milliseconds silence_wait{300};
 
+enum class Transport { pty, in_process };
+std::string_view transport_name(Transport transport);
+
+// Either kind of simulated box, with what the tests ask of both.
+class TestBox {
+ public:
+  TestBox(const sim::Options& options, Transport transport);
+
+  void power_on();
+  void power_off();
+  sim::Record record() const;
+  bool wait_for(sim::Stage stage, milliseconds timeout) const;
+  // The pseudo-terminal's path; empty for the in-process box.
+  std::string slave_path() const;
+  // The in-process box's port; null for the pseudo-terminal.
+  sim::InProcessBoxPort* port() const { return port_.get(); }
+
+ private:
+  std::unique_ptr<sim::SimulatedBox> pty_;
+  std::unique_ptr<sim::InProcessBoxPort> port_;
+};
+
+// The tool's end of the wire, opened at 115200 baud: the pseudo-terminal's slave opened raw,
+// or the in-process port used through serial::Port alone.
+class ToolEnd {
+ public:
+  explicit ToolEnd(const TestBox& box);
+
+  // False when the line is gone.
+  bool write(std::span<const std::uint8_t> bytes);
+  bool write(std::string_view text);
+  // Returns once count bytes arrived, or what arrived when the timeout passed.
+  Bytes read(std::size_t count, milliseconds timeout);
+  // Everything that arrives until the line stays quiet for the given time.
+  Bytes read_until_quiet(milliseconds quiet, milliseconds limit = milliseconds(5000));
+  // True when a read reports the end of the line (the box side went away).
+  bool line_gone(milliseconds timeout);
+
+ private:
+  std::unique_ptr<PtyClient> pty_;
+  serial::Port* port_ = nullptr;
+};
+
 struct BoxSession {
-  explicit BoxSession(sim::Options options = quick_options());
+  explicit BoxSession(sim::Options options = quick_options(), Transport transport = Transport::pty);
 
   Bytes power_on_and_read_banner();
   Bytes greet();  // "dream", then the 4-byte reply
@@ -41,8 +89,8 @@ struct BoxSession {
   Bytes exchange(const Bytes& frame, std::size_t reply_size);
 
   sim::Options options;
-  sim::SimulatedBox box;
-  PtyClient client;
+  TestBox box;
+  ToolEnd client;
 };
 
 }  // namespace sim_test

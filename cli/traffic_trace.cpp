@@ -1,6 +1,4 @@
-#include "cli/tracing_port.h"
-
-#include "serial/serial_error.h"
+#include "cli/traffic_trace.h"
 
 namespace cli {
 namespace {
@@ -58,62 +56,13 @@ std::string trace_line(std::chrono::milliseconds since_start, char direction,
   return line;
 }
 
-TracingPort::TracingPort(serial::Port& inner, std::FILE* out) : PortDecorator(inner), out_(out) {}
-
-std::chrono::milliseconds TracingPort::elapsed() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               start_);
-}
-
-void TracingPort::print(const std::string& line) {
-  std::fprintf(out_, "%s\n", line.c_str());
-  std::fflush(out_);
-}
-
-void TracingPort::note(std::string_view event) {
-  print(timestamp(elapsed()) + " = " + std::string(event));
-}
-
-void TracingPort::open() {
-  const bool was_open = inner().is_open();
-  try {
-    inner().open();
-  } catch (const serial::SerialError& e) {
-    note(std::string("open failed: ") + e.what());
-    throw;
-  }
-  if (!was_open) {
-    note("open " + inner().port() + " at " + std::to_string(inner().baud_rate()) + " baud");
-  }
-}
-
-void TracingPort::close() {
-  const bool was_open = inner().is_open();
-  inner().close();
-  if (was_open) note("close " + inner().port());
-}
-
-void TracingPort::write(serial::ByteView bytes) {
-  print(trace_line(elapsed(), '>', bytes));
-  try {
-    inner().write(bytes);
-  } catch (const serial::SerialError& e) {
-    note(std::string("write failed: ") + e.what());
-    throw;
-  }
-}
-
-serial::Bytes TracingPort::read(std::size_t count) {
-  serial::Bytes bytes;
-  try {
-    bytes = inner().read(count);
-  } catch (const serial::SerialError& e) {
-    note(std::string("read failed: ") + e.what());
-    throw;
-  }
+void TrafficTrace::print(char direction, serial::ByteView bytes) {
   // Empty reads are the banner watch ticking over; showing them would bury the traffic.
-  if (!bytes.empty()) print(trace_line(elapsed(), '<', bytes));
-  return bytes;
+  if (bytes.empty()) return;
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start_);
+  std::fprintf(out_, "%s\n", trace_line(elapsed, direction, bytes).c_str());
+  std::fflush(out_);
 }
 
 }  // namespace cli

@@ -1,13 +1,12 @@
 #pragma once
-// --trace: a port that passes everything through to the real one and shows, on a stream,
-// every byte sent and received with a millisecond timestamp.
+// --trace: every byte the port sends and receives, with a millisecond timestamp, on a
+// stream of its own (stderr).
 
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <string_view>
 
-#include "cli/port_decorator.h"
+#include "serial/port.h"
 
 namespace cli {
 
@@ -17,19 +16,15 @@ namespace cli {
 std::string trace_line(std::chrono::milliseconds since_start, char direction,
                        serial::ByteView bytes);
 
-class TracingPort final : public PortDecorator {
+class TrafficTrace final : public serial::TrafficObserver {
  public:
-  TracingPort(serial::Port& inner, std::FILE* out);
+  explicit TrafficTrace(std::FILE* out) : out_(out) {}
 
-  void open() override;
-  void close() override;
-  void write(serial::ByteView bytes) override;
-  serial::Bytes read(std::size_t count) override;
+  void bytes_sent(serial::ByteView bytes) override { print('>', bytes); }
+  void bytes_received(serial::ByteView bytes) override { print('<', bytes); }
 
  private:
-  std::chrono::milliseconds elapsed() const;
-  void print(const std::string& line);
-  void note(std::string_view event);
+  void print(char direction, serial::ByteView bytes);
 
   std::FILE* out_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

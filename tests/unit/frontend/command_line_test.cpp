@@ -1,19 +1,24 @@
-#include "cli/options.h"
+#include "frontend/command_line.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <ostream>
 #include <string>
 #include <variant>
 #include <vector>
 
-namespace cli {
+namespace frontend {
 namespace {
 
 const std::vector<std::string> scenarios = {"good", "silent", "reply-crlf"};
 
-std::variant<Options, UsageError> parse(std::vector<std::string_view> args,
+using Options = CliOptions;
+using Command = CliCommand;
+
+std::variant<Options, UsageError> parse(std::vector<std::string> args,
                                         const std::vector<std::string>& known = scenarios) {
-  return parse_options(args, known);
+  return parse_cli_options(args, known);
 }
 
 Options check(std::string port, boot::Mode mode) {
@@ -24,9 +29,14 @@ Options check(std::string port, boot::Mode mode) {
 }
 
 struct ParsedCase {
-  std::vector<std::string_view> args;
+  std::vector<std::string> args;
   Options expected;
 };
+
+// A case prints as its command line.
+void PrintTo(const ParsedCase& c, std::ostream* os) {
+  for (const auto& arg : c.args) *os << arg << ' ';
+}
 
 class ParsesTo : public testing::TestWithParam<ParsedCase> {};
 
@@ -73,16 +83,16 @@ INSTANTIATE_TEST_SUITE_P(
                     ParsedCase{{"--help"}, command(Command::help)},
                     ParsedCase{{"-h"}, command(Command::help)},
                     // Asking for help needs no complete command line.
-                    ParsedCase{{"--mode", "flash", "--help"}, [] {
-                                 Options o = command(Command::help);
-                                 o.mode = boot::Mode::flash;
-                                 return o;
-                               }()}));
+                    ParsedCase{{"--mode", "flash", "--help"}, command(Command::help)}));
 
 struct ErrorCase {
-  std::vector<std::string_view> args;
+  std::vector<std::string> args;
   std::string message;
 };
+
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+  for (const auto& arg : c.args) *os << arg << ' ';
+}
 
 class FailsWith : public testing::TestWithParam<ErrorCase> {};
 
@@ -115,7 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "--port and --demo cannot be used together"},
         ErrorCase{{"--trace=yes", "--demo", "--mode", "flash"}, "--trace takes no value"},
         ErrorCase{{"--list-ports", "--port", "COM1"},
-                  "--list-ports cannot be combined with --port, --mode or --log"}));
+                  "--list-ports cannot be combined with --port, --mode, --log, --report or "
+                  "--loader"},
+        ErrorCase{{"--port", "", "--mode", "flash"}, "--port needs a value"},
+        ErrorCase{{"--demo", "--mode", "flash", "--report"}, "--report needs a value"}));
 
 TEST(DemoOption, IsRefusedInABuildWithoutTheSimulatedBox) {
   const auto result = parse({"--demo", "--mode", "flash"}, {});
@@ -125,14 +138,86 @@ TEST(DemoOption, IsRefusedInABuildWithoutTheSimulatedBox) {
 }
 
 TEST(HelpText, NamesEveryOptionAndExitStatus) {
-  const std::string help = help_text("pellora-cli", scenarios);
+  const std::string help = cli_help_text(scenarios);
   for (const char* word :
-       {"usage: pellora-cli", "--port NAME", "--mode flash|test", "--log FILE", "--trace",
-        "--demo[=SCENARIO]", "--list-ports", "--version", "--help", "  0 ", "  1 ", "  2 ", "  3 ",
-        "  4 ", "  5 ", "  130 ", "scenarios: good, silent, reply-crlf"}) {
+       {"Usage: pellora-cli", "--port NAME", "--mode flash|test", "--log FILE", "--report FILE",
+        "--loader FILE", "--trace", "--demo[=SCENARIO]", "--list-ports", "--version", "--help",
+        "  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  130 ", "good, silent, reply-crlf"}) {
     EXPECT_NE(help.find(word), std::string::npos) << word;
   }
 }
 
+TEST(CliOptions, TakeTheReportAndTheLoaderFiles) {
+  const auto result =
+      parse({"--port", "COM3", "--mode", "flash", "--report=r.json", "--loader", "dmboot.bin"});
+  ASSERT_TRUE(std::holds_alternative<Options>(result)) << std::get<UsageError>(result).message;
+  EXPECT_EQ(std::get<Options>(result).report_file, "r.json");
+  EXPECT_EQ(std::get<Options>(result).loader_file, "dmboot.bin");
+}
+
+// The window's options: the demo, the screenshot tour, the loader, and the questions.
+struct WindowCase {
+  std::string_view name;
+  std::vector<std::string> args;
+  std::optional<WindowOptions> expected;  // nullopt: a usage error
+};
+
+void PrintTo(const WindowCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class WindowOptionsParse : public testing::TestWithParam<WindowCase> {};
+
+TEST_P(WindowOptionsParse, GivesTheOptionsOrAUsageError) {
+  const auto result = parse_window_options(GetParam().args, scenarios);
+  if (!GetParam().expected) {
+    ASSERT_TRUE(std::holds_alternative<UsageError>(result));
+    EXPECT_FALSE(std::get<UsageError>(result).message.empty());
+    return;
+  }
+  ASSERT_TRUE(std::holds_alternative<WindowOptions>(result))
+      << std::get<UsageError>(result).message;
+  EXPECT_EQ(std::get<WindowOptions>(result), *GetParam().expected);
+}
+
+WindowOptions window(std::optional<std::string> demo, std::string tour = {},
+                     std::optional<std::string> loader = {}) {
+  WindowOptions o;
+  o.demo_scenario = std::move(demo);
+  o.screenshot_dir = std::move(tour);
+  o.loader_file = std::move(loader);
+  return o;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Window, WindowOptionsParse,
+    testing::Values(
+        WindowCase{"Nothing", {}, window({})}, WindowCase{"Demo", {"--demo"}, window("good")},
+        WindowCase{"DemoScenario", {"--demo=silent"}, window("silent")},
+        // The tour clicks through the demo.
+        WindowCase{"TourImpliesDemo", {"--screenshot-tour", "/tmp/s"}, window("good", "/tmp/s")},
+        WindowCase{"Loader", {"--loader=/tmp/dmboot.bin"}, window({}, {}, "/tmp/dmboot.bin")},
+        WindowCase{"Version",
+                   {"--version"},
+                   [] {
+                     auto o = window({});
+                     o.show_version = true;
+                     return o;
+                   }()},
+        WindowCase{"Help",
+                   {"-h"},
+                   [] {
+                     auto o = window({});
+                     o.show_help = true;
+                     return o;
+                   }()},
+        WindowCase{"UnknownOption", {"--bogus"}, std::nullopt},
+        WindowCase{"TourWithoutFolder", {"--screenshot-tour"}, std::nullopt},
+        WindowCase{"UnknownScenario", {"--demo=fried"}, std::nullopt},
+        WindowCase{"StrayWord", {"offscreen"}, std::nullopt}),
+    [](const testing::TestParamInfo<WindowCase>& param_info) {
+      return std::string(param_info.param.name);
+    });
+
 }  // namespace
-}  // namespace cli
+}  // namespace frontend

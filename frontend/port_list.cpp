@@ -1,0 +1,17 @@
+#include "frontend/port_list.h"
+
+namespace frontend {
+
+std::vector<PortEntry> scan_port_list(serial::Port& port,
+                                      const std::vector<std::string>& extra_names,
+                                      const std::vector<std::string>& platform_candidates) {
+  std::vector<std::string> candidates = platform_candidates;
+  candidates.insert(candidates.end(), extra_names.begin(), extra_names.end());
+  std::vector<PortEntry> entries;
+  for (std::string& name : serial::scan_ports(port, candidates)) {
+    entries.push_back({std::move(name), {}});
+  }
+  return entries;
+}
+
+}  // namespace frontend
