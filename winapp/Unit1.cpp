@@ -62,7 +62,6 @@ constexpr std::array placements{
     Placement{&TForm1::ComLed1, {527, 73, 25, 25}},
     Placement{&TForm1::Memo1, {4, 104, 592, 209}},
     Placement{&TForm1::PP, {4, 315, 601, 21}},
-    Placement{&TForm1::diagnosis_area, {132, 67, 348, 35}},
 };
 
 // Rows the port list shows when dropped.
@@ -262,10 +261,6 @@ void TForm1::create_controls() {
       child(L"BUTTON", L"Detect Port", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, id::detect_port, box);
   spSkinButton3 =
       child(L"BUTTON", L"Save Log", WS_TABSTOP | WS_GROUP | BS_PUSHBUTTON, id::save_log, box);
-  diagnosis_area =
-      child(L"EDIT", L"",
-            WS_TABSTOP | WS_GROUP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL,
-            id::diagnosis, box);
   spSkinLinkLabel1 = child(L"STATIC", L"Forum / Support",
                            WS_GROUP | SS_NOTIFY | SS_LEFT | SS_NOPREFIX, id::link_label, box);
   ComLed2 = child(winapp::lamp_class, L"Port open", WS_GROUP, id::port_lamp, box,
@@ -273,6 +268,7 @@ void TForm1::create_controls() {
   ComLed1 = child(winapp::lamp_class, L"Received bytes waiting", 0, id::receive_lamp, box,
                   reinterpret_cast<void*>(static_cast<UINT_PTR>(colour::receive_lamp)));
   PP = child(PROGRESS_CLASSW, L"", PBS_SMOOTH, id::gauge, box);
+  notice_ = std::make_unique<winapp::NoticeStrip>(instance_, box, Memo1, id::diagnosis, skin_);
 
   using winapp::SkinnedKind;
   winapp::skin_control(spSkinButton1, SkinnedKind::primary_button, skin_, colour::panel);
@@ -292,9 +288,6 @@ void TForm1::create_controls() {
   EnableWindow(spSkinButton1, FALSE);
   ShowWindow(spSkinButton3, SW_HIDE);
   apply_dpi(skin_.scale.dpi);
-  show_diagnosis({});
-  winapp::set_log_hint(
-      Memo1, L"Pick the port, choose a mode, press \"Detect DM >>\" and switch the box on.");
 }
 
 void TForm1::place_controls() {
@@ -344,13 +337,14 @@ void TForm1::apply_dpi(UINT dpi) {
   const auto set_font = [](HWND control, HFONT font) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   };
-  for (HWND control : {spSkinButton1, flsmode, testmode, spSkinComboBox1, spSkinButton2,
-                       spSkinButton3, PP, diagnosis_area}) {
+  for (HWND control :
+       {spSkinButton1, flsmode, testmode, spSkinComboBox1, spSkinButton2, spSkinButton3, PP}) {
     set_font(control, skin_.fonts->window());
   }
   set_font(spSkinLinkLabel1, skin_.fonts->link());
   set_font(Memo1, skin_.fonts->log());
   place_controls();
+  if (notice_) notice_->place();
   winapp::fit_port_list_width(spSkinComboBox1, skin_);
   if (tooltip_)
     SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(skin_.fonts->window()), TRUE);
@@ -454,14 +448,17 @@ void TForm1::spSkinButton1Click() {
     return;  // the button is usable only once a mode is chosen
   }
   boot_check_running_ = true;
-  show_diagnosis({});
+  notice_->hide();
   const boot::CheckRequest request{selected_port(), mode, loader_image_};
   std::optional<boot::Report> report;
   run_guarded([&] { report = boot::run_boot_check(*panel_, *port_, *clock_, request); });
   boot_check_running_ = false;
   update_lamps();
   if (report) {
-    show_diagnosis(frontend::diagnosis(*report));
+    const bool good =
+        report->outcome == boot::Outcome::success && report->after_verdict_note.empty();
+    show_notice(frontend::diagnosis(*report),
+                good ? winapp::NoticeKind::good : winapp::NoticeKind::trouble);
     // The dialogue has released the port already; the box says why it went.
     if (report->outcome == boot::Outcome::device_error && !close_requested_) {
       show_error(report->error);
@@ -485,7 +482,7 @@ void TForm1::spSkinButton3Click() {
     if (reason) {
       show_error(frontend::save_log_error_text(path, *reason));
     } else {
-      show_diagnosis("Log saved to " + path);
+      show_notice("Log saved to " + path, winapp::NoticeKind::info);
     }
   });
 }
@@ -584,20 +581,12 @@ void TForm1::rebuild_port_list() {
   }
 }
 
-void TForm1::show_diagnosis(std::string_view text) {
-  SetWindowTextW(diagnosis_area, winapp::widen(text).c_str());
-  // The scroll bar only when the text needs it.
-  const auto lines = static_cast<int>(SendMessageW(diagnosis_area, EM_GETLINECOUNT, 0, 0));
-  HDC dc = GetDC(diagnosis_area);
-  HGDIOBJ old_font = SelectObject(dc, skin_.fonts->window());
-  TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  SelectObject(dc, old_font);
-  ReleaseDC(diagnosis_area, dc);
-  RECT area{};
-  GetClientRect(diagnosis_area, &area);
-  const int fits = metrics.tmHeight > 0 ? (area.bottom - area.top) / metrics.tmHeight : lines;
-  ShowScrollBar(diagnosis_area, SB_VERT, lines > fits);
+void TForm1::show_notice(std::string_view text, winapp::NoticeKind kind) {
+  notice_->show(winapp::widen(text), kind);
+}
+
+void TForm1::set_log_hint(const std::wstring& hint) {
+  winapp::set_log_hint(Memo1, hint);
 }
 
 void TForm1::show_error(std::string_view message) {
@@ -818,7 +807,7 @@ LRESULT TForm1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
       return reinterpret_cast<LRESULT>(field_brush_);
     }
     case WM_CTLCOLORSTATIC: {
-      // A read-only EDIT (the diagnosis area) asks here too.
+      // A read-only EDIT asks here too.
       auto dc = reinterpret_cast<HDC>(wparam);
       const auto control = reinterpret_cast<HWND>(lparam);
       if (control == spSkinLinkLabel1) {

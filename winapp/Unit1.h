@@ -14,6 +14,7 @@
 #include "boot/clock.h"
 #include "frontend/port_list.h"
 #include "serial/port.h"
+#include "winapp/notice_strip.h"
 #include "winapp/skinned_controls.h"
 
 namespace winapp {
@@ -47,12 +48,11 @@ class TForm1 {
   HWND testmode = nullptr;         // "Test Mode"
   HWND spSkinGroupBox1 = nullptr;  // "Main Interface:"
   HWND spSkinLinkLabel1 = nullptr;
-  HWND spSkinButton3 = nullptr;   // "Save Log"
-  HWND ComLed2 = nullptr;         // green: the port is open
-  HWND ComLed1 = nullptr;         // red: received bytes wait unread
-  HWND Memo1 = nullptr;           // the log
-  HWND PP = nullptr;              // the upload gauge
-  HWND diagnosis_area = nullptr;  // what the last check means, the wait hints, where Save Log wrote
+  HWND spSkinButton3 = nullptr;  // "Save Log"
+  HWND ComLed2 = nullptr;        // green: the port is open
+  HWND ComLed1 = nullptr;        // red: received bytes wait unread
+  HWND Memo1 = nullptr;          // the log
+  HWND PP = nullptr;             // the upload gauge
 
   // The handlers.
   void FormCreate();
@@ -73,7 +73,10 @@ class TForm1 {
   void add_log_line(std::string_view text);
   // Clear the port list, scan, drop the list down. A call while a scan runs does nothing.
   void rebuild_port_list();
-  void show_diagnosis(std::string_view text);
+  // Along the log's bottom edge, not in the log: what the last check means, the wait hints,
+  // where "Save Log" wrote. An empty text takes it away.
+  void show_notice(std::string_view text, winapp::NoticeKind kind);
+  void set_log_hint(const std::wstring& hint);
   // The default error box, with its title and text rules.
   void show_error(std::string_view message);
 
@@ -128,6 +131,7 @@ class TForm1 {
   std::vector<std::string> extra_port_names_;
   std::vector<frontend::PortEntry> port_entries_;
   std::unique_ptr<winapp::WindowPanel> panel_;
+  std::unique_ptr<winapp::NoticeStrip> notice_;
   std::wstring help_page_;
 
   bool abort_flag_ = false;

@@ -1,6 +1,6 @@
 #pragma once
 // The window's child control ids. The test driver finds controls by their captions; the ids
-// are for what has none of its own (the diagnosis area).
+// are for what has none of its own (the notice along the log's bottom edge).
 
 namespace winapp::id {
 
@@ -16,7 +16,7 @@ inline constexpr int port_lamp = 108;     // ComLed2
 inline constexpr int receive_lamp = 109;  // ComLed1
 inline constexpr int log_pane = 110;      // Memo1
 inline constexpr int gauge = 111;         // PP
-inline constexpr int diagnosis = 112;
+inline constexpr int diagnosis = 112;     // the notice's text (a diagnosis, a hint, ...)
 inline constexpr int menu_button = 120;
 inline constexpr int minimise_button = 121;
 inline constexpr int close_button = 122;

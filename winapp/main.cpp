@@ -16,6 +16,11 @@
 #include "winapp/Unit1.h"
 #include "winapp/win_text.h"
 
+#ifdef PELLORA_HAVE_DEMO
+#include "sim/in_process_box_port.h"
+#include "sim/options.h"
+#endif
+
 namespace {
 
 std::vector<std::string> command_line_arguments() {
@@ -66,18 +71,26 @@ void say(const std::string& text, bool is_error) {
 boot::LoaderImage embedded_loader_image() {
   boot::LoaderImage image;
   if (auto bytes = resources::find_rcdata("dmboot")) image.bytes = *bytes;
+  image.source = resources::embedded_loader_is_stand_in() ? boot::LoaderSource::stand_in
+                                                          : boot::LoaderSource::file;
   return image;
+}
+
+std::vector<std::string> demo_scenarios() {
+  std::vector<std::string> names;
+#ifdef PELLORA_HAVE_DEMO
+  for (const sim::ScenarioInfo& scenario : sim::scenarios()) names.emplace_back(scenario.name);
+#endif
+  return names;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
-  // This build has no simulated box, so no demo scenarios.
-  const std::vector<std::string> demo_scenarios;
-  const std::vector<std::string> arguments = command_line_arguments();
-  const auto parsed = frontend::parse_window_options(arguments, demo_scenarios);
+  const std::vector<std::string> scenarios = demo_scenarios();
+  const auto parsed = frontend::parse_window_options(command_line_arguments(), scenarios);
   if (const auto* error = std::get_if<frontend::UsageError>(&parsed)) {
-    say("pellora: " + error->message + "\n" + frontend::window_help_text(demo_scenarios), true);
+    say("pellora: " + error->message + "\nTry 'pellora --help' for more information.\n", true);
     return 2;
   }
   const auto& options = std::get<frontend::WindowOptions>(parsed);
@@ -86,8 +99,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     return 0;
   }
   if (options.show_help) {
-    say(frontend::window_help_text(demo_scenarios), false);
+    say(frontend::window_help_text(scenarios), false);
     return 0;
+  }
+  if (!options.screenshot_dir.empty()) {
+    // The pictures of this window are taken from outside, under Wine.
+    say("pellora: --screenshot-tour is not part of the Windows window; "
+        "./dev screenshot-windows takes its pictures\n",
+        true);
+    return 2;
   }
 
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
@@ -96,7 +116,26 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
 
   WindowSetup setup;
   setup.loader_image = embedded_loader_image();
+  std::wstring log_hint =
+      L"Pick the port, choose a mode, press \"Detect DM >>\" and switch the box on.";
+#ifdef PELLORA_HAVE_DEMO
+  if (options.demo_scenario) {
+    // The box lives in this process, behind a port of its own that opens only under its
+    // own name: the scan lists it after the COM ports (none of which it opens).
+    sim::Options box;
+    box.scenario = *options.demo_scenario;
+    auto demo_port = std::make_unique<sim::InProcessBoxPort>(box);
+    const std::string name = demo_port->device_name();
+    setup.port = std::move(demo_port);
+    setup.extra_port_names.push_back(name);
+    log_hint = winapp::widen("Demo: a simulated DM500 is wired to " + name + " (scenario " +
+                             *options.demo_scenario +
+                             ").\r\nPress \"Detect Port\", pick it, choose \"Flash Mode\", "
+                             "press \"Detect DM >>\": the box switches itself on.");
+  }
+#endif
   TForm1 form(instance, std::move(setup));
+  form.set_log_hint(log_hint);
   form.show(show_command);
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) form.dispatch(message);

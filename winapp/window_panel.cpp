@@ -50,7 +50,7 @@ void WindowPanel::rebuild_port_list() {
 }
 
 void WindowPanel::show_wait_hint(boot::WaitHint hint, const boot::BannerWatchSeen& seen) {
-  form_.show_diagnosis(frontend::wait_hint_text(hint, seen));
+  form_.show_notice(frontend::wait_hint_text(hint, seen), NoticeKind::hint);
 }
 
 }  // namespace winapp

@@ -319,10 +319,21 @@ class Driver {
 
   HWND by_id(int id) {
     if (!form_) throw Failure{"no window yet"};
-    HWND box = GetDlgItem(form_, winapp::id::group_box);
-    HWND found = box ? GetDlgItem(box, id) : nullptr;
-    if (!found) throw Failure{"no control with id " + std::to_string(id)};
-    return found;
+    struct Search {
+      int id;
+      HWND found = nullptr;
+    } search{id};
+    EnumChildWindows(
+        form_,
+        [](HWND child, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          if (GetDlgCtrlID(child) != s->id) return TRUE;
+          s->found = child;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found) throw Failure{"no control with id " + std::to_string(id)};
+    return search.found;
   }
 
   // The window's top-level windows of a class: a message box (#32770), the dropped list.

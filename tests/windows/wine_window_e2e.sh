@@ -154,7 +154,8 @@ case_folders() {
 
 start_window() {
   case_folders "$1"
-  (cd "$case_dir" && exec timeout --kill-after=5 120 "$wine" "$window" \
+  shift
+  (cd "$case_dir" && exec timeout --kill-after=5 120 "$wine" "$window" "$@" \
     >"$out_dir/window.out" 2>"$out_dir/window.err") &
   window_pid=$!
 }
@@ -343,6 +344,17 @@ case_device_lost() {
   finish_case device_lost
 }
 
+# The demo: the box inside the program, behind the port "DEMO", no COM port needed.
+case_demo() {
+  start_window demo --demo
+  drive "click=Detect Port" "expect-ports=1" "select-port=DEMO" "click=Flash Mode" \
+    "click=Detect DM >>" "wait-log-line=$power_on|15" "wait-log-line=-No Need For JTAG !|60" \
+    "wait-enabled=Detect Port|20" "expect-gauge=100" "expect-visible=Save Log|1" \
+    "write-log=$(win_path "$out_dir/pane.txt")" "click=Close" "wait-exit=15"
+  expect_lines "$out_dir/pane.txt" "${flash_success[@]}"
+  finish_case demo
+}
+
 case_version() {
   case_folders version
   local status=0
@@ -384,7 +396,7 @@ if [ -n "$screenshots" ]; then
 else
   started=$SECONDS
   for name in flash_mode_and_save_log esc_during_banner_wait test_mode detect_port_empty \
-    close_during_check device_lost version; do
+    close_during_check device_lost demo version; do
     if [ ${#only[@]} -eq 0 ] || [[ " ${only[*]} " == *" $name "* ]]; then "case_$name"; fi
   done
   say "$passed passed, $failed failed ($((SECONDS - started)) s)"
