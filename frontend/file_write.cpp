@@ -32,15 +32,24 @@ std::wstring wide(const std::string& utf8) {
   return text;
 }
 
+// The system's wording in UTF-8, as every text of the program is: the ANSI code page's
+// bytes would not survive the window's conversion, nor a JSON report.
 std::string system_reason(DWORD code) {
-  char* buffer = nullptr;
-  const DWORD length = FormatMessageA(
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string reason = length > 0 ? std::string(buffer, length) : "error " + std::to_string(code);
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string reason;
+  if (length > 0 && buffer != nullptr) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), nullptr, 0,
+                                         nullptr, nullptr);
+    reason.resize(static_cast<std::size_t>(size));
+    WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), reason.data(), size, nullptr,
+                        nullptr);
+  }
   LocalFree(buffer);
   while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
-  return reason;
+  return reason.empty() ? "error " + std::to_string(code) : reason;
 }
 
 bool write_all(HANDLE file, std::string_view bytes) {

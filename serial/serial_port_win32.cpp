@@ -24,14 +24,23 @@ constexpr DWORD queue_size = 1024;
 constexpr DWORD write_timeout_per_byte_ms = 100;
 constexpr DWORD write_timeout_constant_ms = 1000;
 
-// The system's own wording for an error code, without the trailing line break.
+// The system's own wording for an error code, without the trailing line break, in UTF-8 as
+// every text of the program is (the ANSI code page's bytes would garble the window's error
+// box and break a JSON report).
 std::string system_reason(DWORD code) {
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
-      nullptr);
-  std::string reason = length > 0 && text != nullptr ? std::string(text, length) : std::string();
+      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text),
+      0, nullptr);
+  std::string reason;
+  if (length > 0 && text != nullptr) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                         nullptr, nullptr);
+    reason.resize(static_cast<std::size_t>(size));
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), reason.data(), size, nullptr,
+                        nullptr);
+  }
   if (text != nullptr) LocalFree(text);
   while (!reason.empty() &&
          (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
@@ -46,9 +55,8 @@ std::string code_suffix(DWORD code) {
 // "<name>: <what>: <system's reason> (win error code: N)"
 [[noreturn]] void fail(const std::string& name, std::string_view what, DWORD code,
                        Fault fault = Fault::other) {
-  throw SerialError(name + ": " + std::string(what) + ": " + system_reason(code) +
-                        code_suffix(code),
-                    fault);
+  throw SerialError(
+      name + ": " + std::string(what) + ": " + system_reason(code) + code_suffix(code), fault);
 }
 
 // Read and write failures keep the exact short texts Windows users of such tools know.
