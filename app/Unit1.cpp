@@ -22,12 +22,12 @@
 #include "app/ScreenLog.h"
 #include "app/help_page.h"
 #include "app/link_label.h"
-#include "app/log_pane_text.h"
 #include "app/skin.h"
 #include "app/status_lamp.h"
 #include "app/title_bar.h"
 #include "app/window_panel.h"
 #include "frontend/diagnosis.h"
+#include "frontend/pane_text.h"
 #include "frontend/file_write.h"
 #include "frontend/port_list.h"
 #include "frontend/program.h"
@@ -341,12 +341,14 @@ void TForm1::add_log_line(std::string_view text) {
   text = text.substr(0, text.find('\0'));
   QTextCursor end(Memo1->document());
   end.movePosition(QTextCursor::End);
-  end.insertText(app::pane_text(text) + QLatin1Char('\n'));
+  end.insertText(QString::fromStdU16String(frontend::pane_text(text, u"\n")) +
+                 QLatin1Char('\n'));
   Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
 }
 
 QByteArray TForm1::log_bytes() const {
-  return app::log_bytes(Memo1->document()->toRawText());
+  return QByteArray::fromStdString(
+      frontend::log_bytes(Memo1->document()->toRawText().toStdU16String()));
 }
 
 void TForm1::set_log_hint(const QString& hint) {
