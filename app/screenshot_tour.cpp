@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "app/Unit1.h"
+#include "app/log_pane.h"
 
 namespace app {
 
@@ -103,11 +104,32 @@ void ScreenshotTour::step_success() {
 void ScreenshotTour::step_rolled_up() {
   grab(QStringLiteral("5-rolled-up.png"));
   form_.toggle_roll_up();
-  finish();
+  QTimer::singleShot(settle_ms, this, &ScreenshotTour::step_waiting_check);
+}
+
+// A second check on the same box, which has moved on and sends no banner: the window's live
+// hint while it waits, then Esc and the diagnosis of a wait that saw no banner.
+void ScreenshotTour::step_waiting_check() {
+  auto* poll = new QTimer(this);
+  connect(poll, &QTimer::timeout, this, [this, poll] {
+    if (form_.Memo1->notice().isEmpty()) return;
+    poll->stop();
+    hint_grabbed_ = true;
+    grab(QStringLiteral("6-live-hint.png"));
+    form_.FormKeyDown(Qt::Key_Escape);
+  });
+  poll->start(250);
+  form_.spSkinButton1->click();  // returns when Esc has ended the wait
+  poll->stop();
+  QTimer::singleShot(settle_ms, this, [this] {
+    grab(QStringLiteral("7-diagnosis.png"));
+    finish();
+  });
 }
 
 void ScreenshotTour::finish() {
   if (!upload_grabbed_) fail(QStringLiteral("no picture of the upload"));
+  if (!hint_grabbed_) fail(QStringLiteral("no picture of a live hint"));
   QCoreApplication::exit(failed_ ? 1 : 0);
 }
 

@@ -29,12 +29,14 @@ class ScreenshotTour : public QObject {
   void step_check();
   void step_success();
   void step_rolled_up();
+  void step_waiting_check();
   void finish();
 
   TForm1& form_;
   QString demo_port_;
   QDir directory_;
   bool upload_grabbed_ = false;
+  bool hint_grabbed_ = false;
   bool failed_ = false;
 };
 

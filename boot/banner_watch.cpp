@@ -98,7 +98,8 @@ BannerWatchResult watch_for_banner(Dialogue& d) {
 }
 
 bool leave_banner_watch(Dialogue& d) {
-  if (d.panel.abort_flag()) {
+  // A close request (Ctrl-C during the read) ends the wait like Esc does.
+  if (d.panel.abort_flag() || d.panel.close_requested()) {
     d.panel.set_abort_flag(false);
     return stop_on_user_abort(d);
   }

@@ -101,9 +101,8 @@ int run_check(const frontend::CliOptions& options) {
   cli::TerminalPanelSettings settings;
   // The "Detect Port" list the window would drop down after a failed open.
   settings.scan_ports = [&] {
-    serial::SerialPort scan_port;
     std::vector<std::string> names;
-    for (auto& entry : frontend::scan_port_list(scan_port, demo_port_names(demo.get()))) {
+    for (auto& entry : frontend::scan_port_list(port, demo_port_names(demo.get()))) {
       names.push_back(std::move(entry.name));
     }
     return names;

@@ -1,6 +1,5 @@
 #include "frontend/program.h"
 
-#include <algorithm>
 #include <cctype>
 
 namespace frontend {
@@ -16,15 +15,11 @@ std::string error_box_text(std::string_view message) {
 
 std::string error_box_title(std::string_view program_file) {
   const auto folder_end = program_file.find_last_of("/\\");
-  std::string_view name =
-      folder_end == std::string_view::npos ? program_file : program_file.substr(folder_end + 1);
-  name = name.substr(0, name.find('.'));
-  std::string title(name);
-  std::transform(
-      title.begin() + std::min<std::ptrdiff_t>(1, static_cast<std::ptrdiff_t>(title.size())),
-      title.end(),
-      title.begin() + std::min<std::ptrdiff_t>(1, static_cast<std::ptrdiff_t>(title.size())),
-      [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+  if (folder_end != std::string_view::npos) program_file.remove_prefix(folder_end + 1);
+  std::string title(program_file.substr(0, program_file.find('.')));
+  for (std::size_t i = 1; i < title.size(); ++i) {
+    title[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(title[i])));
+  }
   return title;
 }
 

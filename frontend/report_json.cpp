@@ -3,6 +3,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "boot/log_text.h"
 #include "frontend/diagnosis.h"
 
 namespace frontend {
@@ -21,16 +22,6 @@ std::string latin1_to_utf8(std::string_view bytes) {
       text += static_cast<char>(0xC0 | (byte >> 6));
       text += static_cast<char>(0x80 | (byte & 0x3F));
     }
-  }
-  return text;
-}
-
-std::string plain_hex(serial::ByteView bytes) {
-  constexpr char digits[] = "0123456789ABCDEF";
-  std::string text;
-  for (const std::uint8_t byte : bytes) {
-    text += digits[byte >> 4];
-    text += digits[byte & 0x0F];
   }
   return text;
 }
@@ -77,10 +68,10 @@ std::string report_json(const boot::Report& r, const ReportContext& context) {
   report["banner_watch"] = {
       {"seconds", static_cast<double>(r.banner_watch.waited.count()) / 1000.0},
       {"bytes_received", r.banner_watch.bytes_received},
-      {"first_bytes_hex", plain_hex(r.banner_watch.first_bytes)},
+      {"first_bytes_hex", boot::hex_text(r.banner_watch.first_bytes)},
   };
   report["failed_read"] = r.failed_read ? json{{"expected", r.failed_read->expected},
-                                               {"received_hex", plain_hex(r.failed_read->received)}}
+                                               {"received_hex", boot::hex_text(r.failed_read->received)}}
                                         : json(nullptr);
   report["loader"] = r.loader ? json{{"source", boot::loader_source_name(r.loader->source)},
                                      {"size", r.loader->size},

@@ -57,7 +57,7 @@ TEST(Program, TheScreenshotTourRunsTheDemoThroughAndSavesItsPictures) {
   EXPECT_EQ(run.status, 0) << run.err.toStdString();
   EXPECT_EQ(QDir(folder.path()).entryList({"*.png"}, QDir::Files),
             QStringList({"1-start.png", "2-port-list.png", "3-upload.png", "4-success.png",
-                         "5-rolled-up.png"}));
+                         "5-rolled-up.png", "6-live-hint.png", "7-diagnosis.png"}));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include "app/status_lamp.h"
 #include "boot/log_text.h"
+#include "frontend/diagnosis.h"
 #include "resources/loader_image.h"
 #include "serial/serial_port.h"
 #include "sim/simulated_box.h"
@@ -114,6 +115,56 @@ TEST_F(BootCheckInWindow, AFlashModeRunEndsWithTheSuccessLinesTheFullGaugeAndASa
   std::string expected;
   for (const std::string& line : lines) expected += line + "\r\n";
   EXPECT_EQ(saved.readAll().toStdString(), expected);
+
+  // The diagnosis, and after Save Log where the file went, show beside the log, never in it.
+  EXPECT_TRUE(form().Memo1->notice().contains("Log saved to")) << form().Memo1->notice().toStdString();
+  EXPECT_TRUE(form().Memo1->notice().contains("Log.log"));
+  EXPECT_EQ(log_lines(form()), lines);
+}
+
+TEST_F(BootCheckInWindow, EveryEndingIsExplainedBesideTheLogAndSaveLogWritesOnlyTheLog) {
+  const struct {
+    std::string scenario;
+    app::NoticeKind kind;
+    const char* says;
+  } cases[] = {
+      {"good", app::NoticeKind::good, "The box boots"},
+      {"reply-crlf", app::NoticeKind::trouble, "did not answer \"dream\" with \"ok\""},
+      {"no-status", app::NoticeKind::trouble, "accepted the upload"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    start(c.scenario, &TForm1::flsmode);
+    QTest::mouseClick(form().spSkinButton1, Qt::LeftButton);
+    const QString notice = form().Memo1->notice();
+    EXPECT_TRUE(notice.contains(QString::fromUtf8(c.says))) << notice.toStdString();
+    EXPECT_EQ(form().Memo1->notice_kind(), c.kind);
+    EXPECT_EQ(QString::fromStdString(frontend::diagnosis(*form().last_report())), notice);
+    EXPECT_FALSE(form().Memo1->toPlainText().contains(notice));
+    EXPECT_FALSE(QString::fromLatin1(form().log_bytes()).contains(notice));
+  }
+}
+
+// A silent line gets a word while the check waits; the next check starts without it.
+TEST_F(BootCheckInWindow, ALiveHintShowsWhileWaitingAndGoesWhenTheNextCheckStarts) {
+  start("silent", &TForm1::flsmode);
+  QString hint_while_waiting;
+  QTimer::singleShot(6000, form().Memo1, [&] {
+    hint_while_waiting = form().Memo1->notice();
+    QTest::keyClick(form().Memo1, Qt::Key_Escape);
+  });
+  QTest::mouseClick(form().spSkinButton1, Qt::LeftButton);
+  EXPECT_TRUE(hint_while_waiting.contains("Nothing has arrived yet"))
+      << hint_while_waiting.toStdString();
+  EXPECT_TRUE(form().Memo1->notice().contains("Nothing at all arrived"));
+
+  QString notice_at_start = QStringLiteral("unset");
+  QTimer::singleShot(300, form().Memo1, [&] {
+    notice_at_start = form().Memo1->notice();
+    QTest::keyClick(form().Memo1, Qt::Key_Escape);
+  });
+  QTest::mouseClick(form().spSkinButton1, Qt::LeftButton);
+  EXPECT_EQ(notice_at_start, "");
 }
 
 TEST_F(BootCheckInWindow, ATestModeRunShowsWhatTheBoxPrintsAndLeavesThePortOpen) {
