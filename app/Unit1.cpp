@@ -27,8 +27,8 @@
 #include "app/title_bar.h"
 #include "app/window_panel.h"
 #include "frontend/diagnosis.h"
-#include "frontend/pane_text.h"
 #include "frontend/file_write.h"
+#include "frontend/pane_text.h"
 #include "frontend/port_list.h"
 #include "frontend/program.h"
 #include "resources/loader_image.h"
@@ -341,8 +341,7 @@ void TForm1::add_log_line(std::string_view text) {
   text = text.substr(0, text.find('\0'));
   QTextCursor end(Memo1->document());
   end.movePosition(QTextCursor::End);
-  end.insertText(QString::fromStdU16String(frontend::pane_text(text, u"\n")) +
-                 QLatin1Char('\n'));
+  end.insertText(QString::fromStdU16String(frontend::pane_text(text, u"\n")) + QLatin1Char('\n'));
   Memo1->verticalScrollBar()->setValue(Memo1->verticalScrollBar()->maximum());
 }
 

@@ -70,9 +70,10 @@ std::string report_json(const boot::Report& r, const ReportContext& context) {
       {"bytes_received", r.banner_watch.bytes_received},
       {"first_bytes_hex", boot::hex_text(r.banner_watch.first_bytes)},
   };
-  report["failed_read"] = r.failed_read ? json{{"expected", r.failed_read->expected},
-                                               {"received_hex", boot::hex_text(r.failed_read->received)}}
-                                        : json(nullptr);
+  report["failed_read"] = r.failed_read
+                              ? json{{"expected", r.failed_read->expected},
+                                     {"received_hex", boot::hex_text(r.failed_read->received)}}
+                              : json(nullptr);
   report["loader"] = r.loader ? json{{"source", boot::loader_source_name(r.loader->source)},
                                      {"size", r.loader->size},
                                      {"header_ok", r.loader->header_ok},
