@@ -205,7 +205,9 @@ void NoticeStrip::place() {
                       scroll.nPos + static_cast<int>(scroll.nPage) > scroll.nMax;
   RECT text_area{};
   GetClientRect(log_pane_, &text_area);
-  text_area.left += scale(2);
+  // A little room around the text, as the Qt window's pane has.
+  text_area.left += scale(4);
+  text_area.top += scale(3);
   text_area.right -= scale(2);
   text_area.bottom -= height;
   SendMessageW(log_pane_, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&text_area));

@@ -372,7 +372,8 @@ case_version() {
   finish_case version
 }
 
-# The pictures of a Flash Mode run, as a person sees them.
+# The pictures of a Flash Mode run, as a person sees them; then a second check on the same
+# box, which has moved on and sends no banner: the live hint, Esc and the diagnosis.
 take_screenshots() {
   local dir=$1
   mkdir -p "$dir"
@@ -385,7 +386,11 @@ take_screenshots() {
     "wait-log-line=$data1|30" "sleep=1800" "screenshot=$(win_path "$dir/3-upload.png")" \
     "wait-enabled=Detect Port|30" "sleep=300" "screenshot=$(win_path "$dir/4-success.png")" \
     "double-click-title" "sleep=300" "screenshot=$(win_path "$dir/5-rolled-up.png")" \
-    "double-click-title" "click=Close" "wait-exit=15"
+    "double-click-title" "sleep=300" \
+    "click=Detect DM >>" "wait-log-line=$power_on|15" "sleep=6000" \
+    "screenshot=$(win_path "$dir/6-live-hint.png")" \
+    "key=esc" "wait-log-line=User Abort!|10" "wait-enabled=Detect DM >>|10" "sleep=300" \
+    "screenshot=$(win_path "$dir/7-diagnosis.png")" "click=Close" "wait-exit=15"
   finish_case screenshots
   [ "$failed" -eq 0 ] && say "pictures in $dir"
 }
