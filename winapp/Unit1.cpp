@@ -429,12 +429,15 @@ void TForm1::FormKeyDown(WPARAM key) {
   if (key == VK_ESCAPE) abort_flag_ = true;
 }
 
+// A click queued just before a check disabled the control set still reaches its control when
+// the check lets messages through; it must not make "Detect DM >>" usable, or scan the port,
+// under the running check.
 void TForm1::flsmodeClick() {
-  EnableWindow(spSkinButton1, TRUE);
+  if (!boot_check_running_) EnableWindow(spSkinButton1, TRUE);
 }
 
 void TForm1::testmodeClick() {
-  EnableWindow(spSkinButton1, TRUE);
+  if (!boot_check_running_) EnableWindow(spSkinButton1, TRUE);
 }
 
 void TForm1::spSkinButton1Click() {
@@ -470,6 +473,7 @@ void TForm1::spSkinButton1Click() {
 }
 
 void TForm1::spSkinButton2Click() {
+  if (boot_check_running_) return;
   run_guarded([this] { rebuild_port_list(); });
 }
 
