@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <shlwapi.h>
 #include <windowsx.h>
 
 #include <array>
@@ -16,7 +15,10 @@
 #include "frontend/program.h"
 #include "serial/serial_port.h"
 #include "winapp/control_ids.h"
+#include "winapp/link_label.h"
 #include "winapp/log_pane.h"
+#include "winapp/status_lamp.h"
+#include "winapp/title_bar.h"
 #include "winapp/win_text.h"
 #include "winapp/window_panel.h"
 
@@ -34,16 +36,13 @@ constexpr wchar_t caption[] = L"Pellora By Vantrosk";
 // The window at 96 DPI: a one-pixel frame around the title bar and the client area.
 constexpr int client_width = 610;
 constexpr int client_height = 345;
-constexpr int frame_width = 1;
-constexpr int title_bar_height = 28;
+constexpr int frame_width = winapp::window_frame_width;
+constexpr int title_bar_height = winapp::title_bar_height;
 constexpr POINT opening_position{322, 198};
 constexpr RECT group_box_place{1, 1, 606, 338};  // in the client area: left, top, width, height
 
-constexpr std::size_t max_url_length = 2084;  // INTERNET_MAX_URL_LENGTH
 constexpr UINT_PTR lamp_timer = 1;
 constexpr UINT lamp_interval_ms = 100;
-// The system menu's own entries; the low four bits of a system command belong to the system.
-constexpr UINT roll_up_command = 0x0010;
 
 struct Placement {
   HWND TForm1::*control;
@@ -94,30 +93,6 @@ UINT dpi_of_window(HWND window, UINT fallback) {
   return fallback;
 }
 
-std::wstring program_file() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-// The help page shipped beside the program, as a file: URL.
-std::wstring help_page_address() {
-  std::wstring path = program_file();
-  path.resize(path.find_last_of(L"\\/") + 1);
-  path += L"help\\index.html";
-  std::wstring url(max_url_length, L'\0');
-  DWORD length = static_cast<DWORD>(url.size());
-  if (FAILED(UrlCreateFromPathW(path.c_str(), url.data(), &length, 0))) return path;
-  url.resize(length);
-  return url;
-}
-
 std::wstring full_path_of(const wchar_t* name) {
   const DWORD needed = GetFullPathNameW(name, 0, nullptr, nullptr);
   if (needed == 0) return name;
@@ -125,35 +100,6 @@ std::wstring full_path_of(const wchar_t* name) {
   const DWORD length = GetFullPathNameW(name, needed, path.data(), nullptr);
   path.resize(length);
   return path;
-}
-
-// The link label: a hand over it, a lighter blue under the mouse.
-LRESULT CALLBACK link_label_proc(HWND label, UINT message, WPARAM wparam, LPARAM lparam,
-                                 UINT_PTR subclass_id, DWORD_PTR data) {
-  auto* hot = reinterpret_cast<bool*>(data);
-  switch (message) {
-    case WM_SETCURSOR:
-      SetCursor(LoadCursorW(nullptr, IDC_HAND));
-      return TRUE;
-    case WM_MOUSEMOVE:
-      if (!*hot) {
-        *hot = true;
-        TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, label, 0};
-        TrackMouseEvent(&track);
-        InvalidateRect(label, nullptr, TRUE);
-      }
-      break;
-    case WM_MOUSELEAVE:
-      *hot = false;
-      InvalidateRect(label, nullptr, TRUE);
-      break;
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(label, link_label_proc, subclass_id);
-      break;
-    default:
-      break;
-  }
-  return DefSubclassProc(label, message, wparam, lparam);
 }
 
 }  // namespace
@@ -165,7 +111,7 @@ TForm1::TForm1(HINSTANCE instance, WindowSetup setup)
       loader_image_(setup.loader_image),
       extra_port_names_(std::move(setup.extra_port_names)),
       panel_(std::make_unique<winapp::WindowPanel>(*this)),
-      help_page_(help_page_address()) {
+      help_page_(winapp::help_page_address()) {
   Form1 = this;
   skin_.scale.dpi = dpi_before_window();
   skin_.fonts = std::make_unique<winapp::Fonts>(skin_.scale.dpi);
@@ -174,7 +120,8 @@ TForm1::TForm1(HINSTANCE instance, WindowSetup setup)
   big_icon_ = winapp::make_app_icon(GetSystemMetrics(SM_CXICON));
   small_icon_ = winapp::make_app_icon(GetSystemMetrics(SM_CXSMICON));
 
-  winapp::register_own_classes(instance_);
+  winapp::register_group_box_class(instance_);
+  winapp::register_lamp_class(instance_);
   WNDCLASSEXW window_class{};
   window_class.cbSize = sizeof(window_class);
   window_class.style = CS_DBLCLKS;
@@ -196,9 +143,9 @@ TForm1::TForm1(HINSTANCE instance, WindowSetup setup)
                   instance_, this);
   if (!handle_) throw std::runtime_error("Cannot create the window");
   winapp::attach_skin(handle_, skin_);
+  title_bar_ = std::make_unique<winapp::TitleBar>(instance_, handle_);
   create_controls();
   create_tooltips();
-  build_system_menu();
   const UINT actual_dpi = dpi_of_window(handle_, skin_.scale.dpi);
   if (actual_dpi != skin_.scale.dpi) apply_dpi(actual_dpi);
   SetTimer(handle_, lamp_timer, lamp_interval_ms, nullptr);
@@ -231,11 +178,6 @@ void TForm1::create_controls() {
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id)), instance_,
                            create_data);
   };
-  menu_button_ = child(winapp::title_button_class, L"Menu", 0, id::menu_button, handle_);
-  minimise_button_ =
-      child(winapp::title_button_class, L"Minimise", 0, id::minimise_button, handle_);
-  close_button_ = child(winapp::title_button_class, L"Close", 0, id::close_button, handle_);
-
   spSkinGroupBox1 = CreateWindowExW(
       WS_EX_CONTROLPARENT, winapp::group_box_class, L"Main Interface:",
       WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0, handle_,
@@ -279,7 +221,7 @@ void TForm1::create_controls() {
   winapp::skin_control(spSkinComboBox1, SkinnedKind::port_list, skin_, colour::panel);
   winapp::skin_control(PP, SkinnedKind::gauge, skin_, colour::panel);
   winapp::skin_control(Memo1, SkinnedKind::log_pane, skin_, colour::panel);
-  SetWindowSubclass(spSkinLinkLabel1, link_label_proc, 1, reinterpret_cast<DWORD_PTR>(&link_hot_));
+  winapp::make_link_label(spSkinLinkLabel1, link_hot_);
 
   SendMessageW(Memo1, EM_SETLIMITTEXT, 0, 0);  // no 30,000-character cap on the log
   SendMessageW(PP, PBM_SETRANGE32, 0, 100);
@@ -293,15 +235,7 @@ void TForm1::create_controls() {
 void TForm1::place_controls() {
   const Scale& scale = skin_.scale;
   const int width = scale(client_width + 2 * frame_width);
-  const int bar_top = scale(frame_width);
-  const int button_top = bar_top + scale(4);
-  const int button_width = scale(22);
-  const int button_height = scale(20);
-  const int close_left = width - scale(frame_width + 2) - button_width;
-  const int minimise_left = close_left - scale(2) - button_width;
-  MoveWindow(menu_button_, scale(frame_width + 4), button_top, button_width, button_height, TRUE);
-  MoveWindow(minimise_button_, minimise_left, button_top, button_width, button_height, TRUE);
-  MoveWindow(close_button_, close_left, button_top, button_width, button_height, TRUE);
+  title_bar_->place(scale, width);
 
   const int client_top = scale(frame_width + title_bar_height);
   MoveWindow(spSkinGroupBox1, scale(frame_width + group_box_place.left),
@@ -367,9 +301,9 @@ void TForm1::create_tooltips() {
       {spSkinButton3, L"Write the log to Log.log in the current folder"},
       {ComLed2, L"Port open"},
       {ComLed1, L"Received bytes waiting"},
-      {menu_button_, L"Menu"},
-      {minimise_button_, L"Minimise"},
-      {close_button_, L"Close"},
+      {title_bar_->menu_button(), L"Menu"},
+      {title_bar_->minimise_button(), L"Minimise"},
+      {title_bar_->close_button(), L"Close"},
   }};
   for (const auto& [control, text] : hints) {
     TTTOOLINFOW tool{};
@@ -380,41 +314,6 @@ void TForm1::create_tooltips() {
     tool.lpszText = const_cast<wchar_t*>(text);
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
-}
-
-void TForm1::build_system_menu() {
-  HMENU menu = GetSystemMenu(handle_, FALSE);
-  // The window cannot be sized or maximised.
-  DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
-  DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
-  const int minimise_at = [menu] {
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-      if (GetMenuItemID(menu, i) == SC_MINIMIZE) return i;
-    }
-    return 0;
-  }();
-  InsertMenuW(menu, static_cast<UINT>(minimise_at + 1), MF_BYPOSITION | MF_STRING, roll_up_command,
-              L"Roll up");
-  // The loader image choice ("Loader image…", "Use the built-in stand-in") goes here, after
-  // "Roll up", once the shared loader choice (frontend/loader_choice.h) is part of the kit.
-}
-
-void TForm1::show_system_menu() {
-  HMENU menu = GetSystemMenu(handle_, FALSE);
-  const bool minimised = IsIconic(handle_) != FALSE;
-  constexpr auto enabled = static_cast<UINT>(MF_BYCOMMAND | MF_ENABLED);
-  constexpr auto greyed = static_cast<UINT>(MF_BYCOMMAND | MF_GRAYED);
-  const UINT when_minimised = minimised ? enabled : greyed;
-  const UINT when_shown = minimised ? greyed : enabled;
-  EnableMenuItem(menu, SC_RESTORE, when_minimised);
-  EnableMenuItem(menu, SC_MOVE, when_shown);
-  EnableMenuItem(menu, SC_MINIMIZE, when_shown);
-  RECT below{};
-  GetWindowRect(menu_button_, &below);
-  const auto command = static_cast<UINT>(
-      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON,
-                     below.left, below.bottom, 0, handle_, nullptr));
-  if (command != 0) SendMessageW(handle_, WM_SYSCOMMAND, command, 0);
 }
 
 void TForm1::FormCreate() {
@@ -595,7 +494,7 @@ void TForm1::set_log_hint(const std::wstring& hint) {
 
 void TForm1::show_error(std::string_view message) {
   const std::wstring title =
-      winapp::widen(frontend::error_box_title(winapp::narrow(program_file())));
+      winapp::widen(frontend::error_box_title(winapp::narrow(winapp::program_file())));
   const std::wstring text = winapp::widen(frontend::error_box_text(message));
   MessageBoxW(handle_, text.c_str(), title.c_str(), MB_OK | MB_ICONSTOP);
 }
@@ -637,8 +536,7 @@ void TForm1::toggle_roll_up() {
   ShowWindow(spSkinGroupBox1, rolled_up_ ? SW_HIDE : SW_SHOW);
   SetWindowPos(handle_, nullptr, 0, 0, skin_.scale(client_width + 2 * frame_width), window_height(),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ModifyMenuW(GetSystemMenu(handle_, FALSE), roll_up_command, MF_BYCOMMAND | MF_STRING,
-              roll_up_command, rolled_up_ ? L"Roll down" : L"Roll up");
+  title_bar_->show_rolled_up(rolled_up_);
   if (!rolled_up_ && GetFocus() == handle_) SetFocus(Memo1);
   InvalidateRect(handle_, nullptr, TRUE);
 }
@@ -673,33 +571,17 @@ void TForm1::paint_frame(HDC target) {
   HDC dc = buffer.dc();
   const Scale& scale = skin_.scale;
   winapp::fill_rect(dc, all, colour::frame);
-  RECT inside = all;
-  InflateRect(&inside, -scale(frame_width), -scale(frame_width));
-  RECT bar = inside;
-  bar.bottom = bar.top + scale(title_bar_height);
-  winapp::fill_gradient(dc, bar, colour::title_top, colour::title_bottom);
-  RECT client = inside;
-  client.top = bar.bottom;
+  const int frame = scale(frame_width);
+  RECT client{frame, frame + scale(title_bar_height), all.right - frame, all.bottom - frame};
   if (client.bottom > client.top) winapp::fill_rect(dc, client, colour::window);
-
-  RECT caption_rect = bar;
-  caption_rect.left += scale(4 + 22 + 2 + 4 + 2);
-  RECT minimise{};
-  GetWindowRect(minimise_button_, &minimise);
-  MapWindowPoints(nullptr, handle_, reinterpret_cast<POINT*>(&minimise), 2);
-  caption_rect.right = minimise.left - scale(4);
-  winapp::draw_text(dc, caption, caption_rect, skin_.fonts->bold(), colour::title_text,
-                    DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+  if (title_bar_) title_bar_->paint(dc, caption, *skin_.fonts, scale, all.right);
 }
 
 LRESULT TForm1::hit_test(POINT screen_point) const {
   POINT point = screen_point;
   ScreenToClient(handle_, &point);
-  const Scale& scale = skin_.scale;
-  if (point.y >= scale(frame_width) && point.y < scale(frame_width + title_bar_height)) {
-    return HTCAPTION;  // the system moves the window while the title bar is dragged
-  }
-  return HTCLIENT;
+  // The system moves the window while the title bar is dragged.
+  return title_bar_ && title_bar_->contains(point, skin_.scale) ? HTCAPTION : HTCLIENT;
 }
 
 void TForm1::on_command(int control_id, int code) {
@@ -723,7 +605,7 @@ void TForm1::on_command(int control_id, int code) {
       if (code == STN_CLICKED) spSkinLinkLabel1Click();
       break;
     case id::menu_button:
-      show_system_menu();
+      title_bar_->show_system_menu();
       break;
     case id::minimise_button:
       ShowWindow(handle_, SW_MINIMIZE);
@@ -770,16 +652,13 @@ LRESULT TForm1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CONTEXTMENU: {
       POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
       if (reinterpret_cast<HWND>(wparam) == handle_ && hit_test(point) == HTCAPTION) {
-        HMENU menu = GetSystemMenu(handle_, FALSE);
-        const auto command = static_cast<UINT>(TrackPopupMenu(
-            menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y, 0, handle_, nullptr));
-        if (command != 0) SendMessageW(handle_, WM_SYSCOMMAND, command, 0);
+        title_bar_->show_system_menu(point);
         return 0;
       }
       break;
     }
     case WM_SYSCOMMAND:
-      if ((wparam & 0xFFF0) == roll_up_command) {
+      if ((wparam & 0xFFF0) == winapp::roll_up_command) {
         toggle_roll_up();
         return 0;
       }

@@ -18,8 +18,9 @@
 #include "winapp/skinned_controls.h"
 
 namespace winapp {
+class TitleBar;
 class WindowPanel;
-}
+}  // namespace winapp
 
 // What the window is built with. The program takes the defaults; the demo puts its own parts in.
 struct WindowSetup {
@@ -104,8 +105,6 @@ class TForm1 {
   void paint_frame(HDC dc);
   LRESULT hit_test(POINT screen_point) const;
   void apply_dpi(UINT dpi);
-  void show_system_menu();
-  void build_system_menu();
   std::string selected_port() const;
   int window_height() const;
   // Runs a handler; an error escaping it goes to the default error box.
@@ -114,9 +113,6 @@ class TForm1 {
 
   HINSTANCE instance_;
   HWND handle_ = nullptr;
-  HWND menu_button_ = nullptr;
-  HWND minimise_button_ = nullptr;
-  HWND close_button_ = nullptr;
   HWND tooltip_ = nullptr;
   HWND focus_before_deactivation_ = nullptr;
   HICON big_icon_ = nullptr;
@@ -132,6 +128,7 @@ class TForm1 {
   std::vector<frontend::PortEntry> port_entries_;
   std::unique_ptr<winapp::WindowPanel> panel_;
   std::unique_ptr<winapp::NoticeStrip> notice_;
+  std::unique_ptr<winapp::TitleBar> title_bar_;
   std::wstring help_page_;
 
   bool abort_flag_ = false;

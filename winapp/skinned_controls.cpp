@@ -7,7 +7,6 @@
 #include <array>
 #include <cmath>
 
-#include "winapp/control_ids.h"
 #include "winapp/win_text.h"
 
 namespace winapp {
@@ -31,11 +30,6 @@ struct Skinned {
 bool is_button(SkinnedKind kind) {
   return kind == SkinnedKind::push_button || kind == SkinnedKind::primary_button ||
          kind == SkinnedKind::radio_box;
-}
-
-void track_leave(HWND window) {
-  TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
-  TrackMouseEvent(&track);
 }
 
 // What the control looks like, in one number: a change means a repaint.
@@ -291,7 +285,7 @@ LRESULT CALLBACK skinned_proc(HWND control, UINT message, WPARAM wparam, LPARAM 
       if (!skinned->hot) {
         skinned->hot = true;
         hot_changed = true;
-        track_leave(control);
+        track_mouse_leave(control);
       }
       break;
     case WM_MOUSELEAVE:
@@ -372,173 +366,6 @@ LRESULT CALLBACK group_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lp
   }
 }
 
-struct Lamp {
-  COLORREF lit_colour;
-  bool lit = false;
-};
-
-LRESULT CALLBACK lamp_proc(HWND lamp_window, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* lamp = reinterpret_cast<Lamp*>(GetWindowLongPtrW(lamp_window, GWLP_USERDATA));
-  switch (message) {
-    case WM_NCCREATE: {
-      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-      auto colour = static_cast<COLORREF>(reinterpret_cast<UINT_PTR>(create->lpCreateParams));
-      SetWindowLongPtrW(lamp_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new Lamp{colour}));
-      break;
-    }
-    case WM_NCDESTROY:
-      delete lamp;
-      SetWindowLongPtrW(lamp_window, GWLP_USERDATA, 0);
-      break;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT paint{};
-      HDC target = BeginPaint(lamp_window, &paint);
-      RECT rect{};
-      GetClientRect(lamp_window, &rect);
-      {
-        BufferedPaint buffer(target, rect);
-        draw_lamp(buffer.dc(), rect, lamp && lamp->lit, lamp ? lamp->lit_colour : 0, colour::panel);
-      }
-      EndPaint(lamp_window, &paint);
-      return 0;
-    }
-    case lamp_set_lit:
-      if (lamp && lamp->lit != (wparam != 0)) {
-        lamp->lit = wparam != 0;
-        InvalidateRect(lamp_window, nullptr, FALSE);
-      }
-      return 0;
-    case lamp_is_lit:
-      return lamp && lamp->lit ? 1 : 0;
-    default:
-      break;
-  }
-  return DefWindowProcW(lamp_window, message, wparam, lparam);
-}
-
-struct TitleButton {
-  bool hot = false;
-  bool pressed = false;
-};
-
-void draw_title_glyph(HDC dc, int id_of_button, const RECT& rect, const Scale& scale) {
-  const int box = scale(16);
-  const int left = rect.left + (rect.right - rect.left - box) / 2;
-  const int top = rect.top + (rect.bottom - rect.top - box) / 2;
-  if (id_of_button == id::menu_button) {
-    draw_app_picture(dc, RECT{left, top, left + box, top + box});
-    return;
-  }
-  // Lines, not font glyphs: Wine draws some symbol characters as boxes.
-  const auto at = [&](double x, double y) {
-    return POINT{left + static_cast<int>(std::lround(x * box / 16.0)),
-                 top + static_cast<int>(std::lround(y * box / 16.0))};
-  };
-  HPEN pen = CreatePen(PS_SOLID, std::max(1, scale(3) / 2), colour::title_glyph);
-  HGDIOBJ old_pen = SelectObject(dc, pen);
-  const auto line = [&](POINT from, POINT to) {
-    MoveToEx(dc, from.x, from.y, nullptr);
-    LineTo(dc, to.x, to.y);
-  };
-  if (id_of_button == id::minimise_button) {
-    line(at(4.5, 11), at(11.5, 11));
-  } else {
-    line(at(4.5, 4.5), at(11.5, 11.5));
-    line(at(11.5, 4.5), at(4.5, 11.5));
-  }
-  SelectObject(dc, old_pen);
-  DeleteObject(pen);
-}
-
-void notify_click(HWND button) {
-  SendMessageW(GetParent(button), WM_COMMAND,
-               MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(button)), BN_CLICKED),
-               reinterpret_cast<LPARAM>(button));
-}
-
-LRESULT CALLBACK title_button_proc(HWND button, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* state = reinterpret_cast<TitleButton*>(GetWindowLongPtrW(button, GWLP_USERDATA));
-  switch (message) {
-    case WM_NCCREATE:
-      SetWindowLongPtrW(button, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new TitleButton));
-      break;
-    case WM_NCDESTROY:
-      delete state;
-      SetWindowLongPtrW(button, GWLP_USERDATA, 0);
-      break;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT paint{};
-      HDC target = BeginPaint(button, &paint);
-      const SkinContext* skin = skin_of(button);
-      if (skin && state) {
-        RECT rect{};
-        GetClientRect(button, &rect);
-        BufferedPaint buffer(target, rect);
-        HDC dc = buffer.dc();
-        // The title bar's gradient, continued behind the button.
-        RECT in_parent = rect;
-        MapWindowPoints(button, GetParent(button), reinterpret_cast<POINT*>(&in_parent), 2);
-        const double bar = skin->scale(28);
-        const auto shade = [&](LONG y) {
-          return blend(colour::title_top, colour::title_bottom,
-                       std::clamp((y - skin->scale(1)) / bar, 0.0, 1.0));
-        };
-        fill_gradient(dc, rect, shade(in_parent.top), shade(in_parent.bottom));
-        if (state->hot || state->pressed) {
-          const COLORREF hover =
-              GetDlgCtrlID(button) == id::close_button ? colour::close_hover : colour::title_hover;
-          fill_rounded(dc, rect, skin->scale(4), hover, hover, hover);
-        }
-        draw_title_glyph(dc, GetDlgCtrlID(button), rect, skin->scale);
-      }
-      EndPaint(button, &paint);
-      return 0;
-    }
-    case WM_MOUSEMOVE:
-      if (state && !state->hot) {
-        state->hot = true;
-        track_leave(button);
-        InvalidateRect(button, nullptr, FALSE);
-      }
-      return 0;
-    case WM_MOUSELEAVE:
-      if (state) state->hot = false;
-      InvalidateRect(button, nullptr, FALSE);
-      return 0;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      if (GetDlgCtrlID(button) == id::menu_button) {
-        // The menu opens on the press, as a system menu does.
-        notify_click(button);
-        return 0;
-      }
-      if (state) state->pressed = true;
-      SetCapture(button);
-      InvalidateRect(button, nullptr, FALSE);
-      return 0;
-    case WM_LBUTTONUP: {
-      const bool was_pressed = state && state->pressed;
-      if (GetCapture() == button) ReleaseCapture();
-      RECT rect{};
-      GetClientRect(button, &rect);
-      const POINT point{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
-      if (was_pressed && PtInRect(&rect, point)) notify_click(button);
-      return 0;
-    }
-    case WM_CAPTURECHANGED:
-      if (state) state->pressed = false;
-      InvalidateRect(button, nullptr, FALSE);
-      return 0;
-    default:
-      break;
-  }
-  return DefWindowProcW(button, message, wparam, lparam);
-}
-
 }  // namespace
 
 void skin_control(HWND control, SkinnedKind kind, SkinContext& skin, COLORREF background) {
@@ -607,20 +434,24 @@ void fit_port_list_width(HWND port_list, const SkinContext& skin) {
                static_cast<WPARAM>(std::min(widest, skin.scale(560))), 0);
 }
 
-void register_own_classes(HINSTANCE instance) {
-  const auto add = [instance](const wchar_t* name, WNDPROC proc, UINT style) {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof(window_class);
-    window_class.style = style;
-    window_class.lpfnWndProc = proc;
-    window_class.hInstance = instance;
-    window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    window_class.lpszClassName = name;
-    RegisterClassExW(&window_class);
-  };
-  add(group_box_class, group_box_proc, CS_HREDRAW | CS_VREDRAW);
-  add(lamp_class, lamp_proc, CS_HREDRAW | CS_VREDRAW);
-  add(title_button_class, title_button_proc, CS_HREDRAW | CS_VREDRAW);
+void track_mouse_leave(HWND window) {
+  TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
+  TrackMouseEvent(&track);
+}
+
+void register_control_class(HINSTANCE instance, const wchar_t* name, WNDPROC procedure) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.style = CS_HREDRAW | CS_VREDRAW;
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = instance;
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.lpszClassName = name;
+  RegisterClassExW(&window_class);
+}
+
+void register_group_box_class(HINSTANCE instance) {
+  register_control_class(instance, group_box_class, group_box_proc);
 }
 
 void attach_skin(HWND top_level, SkinContext& skin) {

@@ -1,8 +1,7 @@
 #pragma once
 // The standard controls keep their classes (a screen reader or a test driver finds a BUTTON
 // captioned "Flash Mode", a COMBOBOX, an EDIT, a progress bar) and only their painting is
-// taken over, in the skin's colours. The group box, the lamps and the title bar's buttons
-// are small window classes of our own.
+// taken over, in the skin's colours. The group box is a small window class of our own.
 
 #include <windows.h>
 
@@ -36,22 +35,16 @@ void draw_port_item(const DRAWITEMSTRUCT& item, const SkinContext& skin);
 // The drop-down is made wide enough for the longest name and description.
 void fit_port_list_width(HWND port_list, const SkinContext& skin);
 
-// Own classes; register once before creating any of them.
-void register_own_classes(HINSTANCE instance);
+// Asks for WM_MOUSELEAVE, so that a control under the mouse can be painted as such.
+void track_mouse_leave(HWND window);
+
+// A window class of our own for a small control: arrow cursor, redrawn whole when resized.
+void register_control_class(HINSTANCE instance, const wchar_t* name, WNDPROC procedure);
 
 // The group box that holds every control: draws its frame and caption (its window text) and
-// hands its children's notifications on to its parent.
+// hands its children's notifications on to its parent. Register once before creating it.
 inline constexpr wchar_t group_box_class[] = L"PelloraGroupBox";
-
-// A round status lamp; lpParam of CreateWindow is its lit colour. Its window text names it.
-inline constexpr wchar_t lamp_class[] = L"PelloraLamp";
-inline constexpr UINT lamp_set_lit = WM_APP + 1;  // wParam: lit
-inline constexpr UINT lamp_is_lit = WM_APP + 2;   // returns 1 when lit
-
-// A title bar button; its control id says which glyph it shows. It takes no focus and sends
-// WM_COMMAND BN_CLICKED to its parent (BN_PUSHED at once for the menu button, which opens on
-// the press).
-inline constexpr wchar_t title_button_class[] = L"PelloraTitleButton";
+void register_group_box_class(HINSTANCE instance);
 
 // The window's skin context, for classes that have no other way to it: set on the top-level
 // window as a property.

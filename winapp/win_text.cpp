@@ -29,4 +29,16 @@ std::wstring window_text(HWND window) {
   return text;
 }
 
+std::wstring program_file() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
 }  // namespace winapp

@@ -14,4 +14,7 @@ std::string narrow(std::wstring_view wide);
 // A window's own text (WM_GETTEXT).
 std::wstring window_text(HWND window);
 
+// The running program's file, with its folder.
+std::wstring program_file();
+
 }  // namespace winapp

@@ -48,7 +48,7 @@
 #include <vector>
 
 #include "winapp/control_ids.h"
-#include "winapp/skinned_controls.h"
+#include "winapp/status_lamp.h"
 
 namespace {
 
