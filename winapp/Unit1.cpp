@@ -251,16 +251,19 @@ void TForm1::place_controls() {
     MoveWindow(this->*placement.control, scale(place.left), scale(place.top), scale(place.right),
                height, TRUE);
   }
-  // The closed field takes the height its place gives it.
-  RECT field{};
-  GetWindowRect(spSkinComboBox1, &field);
-  const auto item_height =
-      static_cast<int>(SendMessageW(spSkinComboBox1, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-  const int wanted = scale(22) - static_cast<int>(field.bottom - field.top);
-  if (wanted != 0 && item_height + wanted > 0) {
-    SendMessageW(spSkinComboBox1, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item_height + wanted);
-  }
+  // The closed field takes the height its place gives it. Only the field's item height can
+  // be set, and what the control adds around it differs (Wine reports the item height back
+  // two pixels higher than it was set), so it is measured.
   SendMessageW(spSkinComboBox1, CB_SETITEMHEIGHT, 0, scale(port_list_row_height));
+  int field_item_height = scale(22) - 6;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    SendMessageW(spSkinComboBox1, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field_item_height);
+    RECT field{};
+    GetWindowRect(spSkinComboBox1, &field);
+    const int off_by = scale(22) - static_cast<int>(field.bottom - field.top);
+    if (off_by == 0 || field_item_height + off_by <= 0) break;
+    field_item_height += off_by;
+  }
   SendMessageW(Memo1, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
                MAKELPARAM(scale(2), scale(2)));
 }
@@ -532,12 +535,22 @@ void TForm1::process_pending_messages() {
 
 void TForm1::toggle_roll_up() {
   rolled_up_ = !rolled_up_;
-  if (rolled_up_ && IsChild(spSkinGroupBox1, GetFocus())) SetFocus(handle_);
+  // The focus waits on the window itself while the controls are away (Esc still reaches the
+  // key preview there), and goes back where it was when they return.
+  if (rolled_up_) {
+    const HWND focus = GetFocus();
+    focus_before_roll_up_ = IsChild(spSkinGroupBox1, focus) ? focus : nullptr;
+    if (focus_before_roll_up_) SetFocus(handle_);
+  }
   ShowWindow(spSkinGroupBox1, rolled_up_ ? SW_HIDE : SW_SHOW);
   SetWindowPos(handle_, nullptr, 0, 0, skin_.scale(client_width + 2 * frame_width), window_height(),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   title_bar_->show_rolled_up(rolled_up_);
-  if (!rolled_up_ && GetFocus() == handle_) SetFocus(Memo1);
+  if (!rolled_up_ && (GetFocus() == handle_ || GetFocus() == nullptr)) {
+    HWND focus = focus_before_roll_up_;
+    if (!focus || !IsWindowVisible(focus) || !IsWindowEnabled(focus)) focus = Memo1;
+    SetFocus(focus);
+  }
   InvalidateRect(handle_, nullptr, TRUE);
 }
 

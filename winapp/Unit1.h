@@ -115,6 +115,7 @@ class TForm1 {
   HWND handle_ = nullptr;
   HWND tooltip_ = nullptr;
   HWND focus_before_deactivation_ = nullptr;
+  HWND focus_before_roll_up_ = nullptr;
   HICON big_icon_ = nullptr;
   HICON small_icon_ = nullptr;
   HBRUSH panel_brush_ = nullptr;

@@ -3,7 +3,8 @@
 // and dismisses any message box. Runs in the same Wine prefix as the window.
 //
 // usage: pellora-window-driver.exe STEP...
-// Each step is VERB or VERB=ARG or VERB=ARG|ARG; the steps run in order and the first that
+// Each step is VERB or VERB=ARG or VERB=ARG|ARG; a CAPTION of the form #N names the control
+// with id N instead (the port list, the log, the gauge). The steps run in order and the first that
 // fails ends the run (exit status 1). A message box nobody asked for fails the step that
 // meets it, and is dismissed all the same. Steps:
 //   wait-window=SECONDS           the window is up
@@ -25,6 +26,13 @@
 //   no-error=SECONDS              no message box comes up in that time
 //   wait-exit=SECONDS             the window has gone and its process has ended
 //   double-click-title            a double-click on the title bar (rolls the window up or down)
+//   drag-title=DX|DY              the title bar dragged by so many pixels
+//   close-window                  the window asked to close (WM_CLOSE), as the taskbar does
+//   expect-window-at=X|Y          the window's top-left corner on the screen
+//   expect-window-size=W|H        the window's outer size
+//   expect-place=CAPTION|X|Y|W|H  a control's place and size in its parent's client area
+//   expect-focus=CAPTION          the keyboard focus is on that control
+//   expect-minimised=0/1
 //   hold-file=FILE                open the file as an editor that locks it would, until
 //   release-file                  it is released: no other program may replace it meanwhile
 //   snapshot=FILE|COPY            a copy of the file as it is now
@@ -126,6 +134,37 @@ class Driver {
     return buffer;
   }
 
+  void drag_title(int dx, int dy) {
+    RECT rect{};
+    GetWindowRect(form_, &rect);
+    POINT point{rect.left + (rect.right - rect.left) / 2, rect.top + 12};
+    SetForegroundWindow(form_);
+    SetCursorPos(point.x, point.y);
+    pause();
+    send_mouse(MOUSEEVENTF_LEFTDOWN);
+    pause();
+    // In steps, as a hand moves, so the system's move loop follows.
+    constexpr int steps = 5;
+    for (int i = 1; i <= steps; ++i) {
+      SetCursorPos(point.x + dx * i / steps, point.y + dy * i / steps);
+      send_mouse(MOUSEEVENTF_MOVE);
+      pause();
+    }
+    send_mouse(MOUSEEVENTF_LEFTUP);
+    wait_for_window_change(rect);
+  }
+
+  // Input is read after the messages a driver sends: the window shows the gesture's effect
+  // when it has taken it.
+  void wait_for_window_change(const RECT& before) {
+    const auto end = Clock::now() + std::chrono::seconds(3);
+    RECT now = before;
+    while (EqualRect(&now, &before) && Clock::now() < end) {
+      pause();
+      GetWindowRect(form_, &now);
+    }
+  }
+
   void double_click_title() {
     RECT rect{};
     GetWindowRect(form_, &rect);
@@ -138,9 +177,7 @@ class Driver {
       send_mouse(MOUSEEVENTF_LEFTDOWN);
       send_mouse(MOUSEEVENTF_LEFTUP);
     }
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &ignored);
-    pause();
+    wait_for_window_change(rect);
   }
 
   void perform(const std::string& step) {
@@ -233,6 +270,53 @@ class Driver {
     }
     if (verb == "wait-exit") return wait_exit(seconds(0));
     if (verb == "double-click-title") return double_click_title();
+    if (verb == "drag-title") return drag_title(std::stoi(arg(0)), std::stoi(arg(1)));
+    if (verb == "close-window") {
+      PostMessageW(form_, WM_CLOSE, 0, 0);
+      return;
+    }
+    if (verb == "expect-window-at" || verb == "expect-window-size") {
+      RECT rect{};
+      GetWindowRect(form_, &rect);
+      const bool at = verb == "expect-window-at";
+      const long first = at ? rect.left : rect.right - rect.left;
+      const long second = at ? rect.top : rect.bottom - rect.top;
+      if (std::to_string(first) != arg(0) || std::to_string(second) != arg(1)) {
+        throw Failure{"the window's is " + std::to_string(first) + "|" + std::to_string(second)};
+      }
+      return;
+    }
+    if (verb == "expect-place") {
+      HWND target = control(arg(0));
+      RECT rect{};
+      GetWindowRect(target, &rect);
+      MapWindowPoints(nullptr, GetParent(target), reinterpret_cast<POINT*>(&rect), 2);
+      const std::string place = std::to_string(rect.left) + "|" + std::to_string(rect.top) + "|" +
+                                std::to_string(rect.right - rect.left) + "|" +
+                                std::to_string(rect.bottom - rect.top);
+      if (place != arg(1) + "|" + arg(2) + "|" + arg(3) + "|" + arg(4)) {
+        throw Failure{"it is at " + place};
+      }
+      return;
+    }
+    if (verb == "expect-focus") {
+      HWND target = control(arg(0));
+      // The window may still be handling what moved the focus.
+      HWND focus = nullptr;
+      const auto end = Clock::now() + std::chrono::seconds(2);
+      do {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(GetWindowThreadProcessId(form_, nullptr), &info);
+        focus = info.hwndFocus;
+        if (focus == target) return;
+        pause();
+      } while (Clock::now() < end);
+      throw Failure{"the focus is on " +
+                    (focus ? narrow(class_of(focus)) + " #" + std::to_string(GetDlgCtrlID(focus))
+                           : std::string("nothing"))};
+    }
+    if (verb == "expect-minimised") return expect(IsIconic(form_) != FALSE, flag(0), "minimised");
     if (verb == "hold-file") {
       held_ = CreateFileW(widen(arg(0)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                           OPEN_EXISTING, 0, nullptr);
@@ -296,6 +380,7 @@ class Driver {
 
   HWND control(const std::string& caption) {
     if (!form_) throw Failure{"no window yet"};
+    if (caption.size() > 1 && caption[0] == '#') return by_id(std::stoi(caption.substr(1)));
     struct Search {
       std::wstring caption;
       HWND found = nullptr;

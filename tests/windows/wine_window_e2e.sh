@@ -344,6 +344,29 @@ case_device_lost() {
   finish_case device_lost
 }
 
+# The window as it opens: where it is, how big, every control at its place (pixels at 96 DPI)
+# and in its first state, the focus on the log; then its own title bar: drag, roll up and
+# down, minimise.
+case_window_and_title_bar() {
+  start_window layout
+  drive "expect-window-at=322|198" "expect-window-size=612|375" \
+    "expect-place=Main Interface:|2|30|606|338" \
+    "expect-place=Detect DM >>|4|33|121|25" "expect-place=Flash Mode|153|29|150|25" \
+    "expect-place=Test Mode|153|49|150|25" "expect-place=Forum / Support|329|31|97|17" \
+    "expect-place=#105|440|25|161|22" "expect-place=Detect Port|441|49|159|17" \
+    "expect-place=Save Log|5|74|120|20" "expect-place=Port open|487|73|25|25" \
+    "expect-place=Received bytes waiting|527|73|25|25" "expect-place=#110|4|104|592|209" \
+    "expect-place=#111|4|315|601|21" \
+    "expect-enabled=Detect DM >>|0" "expect-visible=Save Log|0" "expect-checked=Flash Mode|0" \
+    "expect-checked=Test Mode|0" "expect-gauge=0" "expect-ports=0" "expect-lamp=Port open|0" \
+    "expect-lamp=Received bytes waiting|0" "expect-focus=#110" \
+    "drag-title=50|40" "expect-window-at=372|238" \
+    "double-click-title" "expect-window-size=612|30" "double-click-title" \
+    "expect-window-size=612|375" "expect-focus=#110" \
+    "click=Minimise" "expect-minimised=1" "close-window" "wait-exit=15"
+  finish_case window_and_title_bar
+}
+
 # The demo: the box inside the program, behind the port "DEMO", no COM port needed.
 case_demo() {
   start_window demo --demo
@@ -400,7 +423,8 @@ if [ -n "$screenshots" ]; then
   take_screenshots "$screenshots"
 else
   started=$SECONDS
-  for name in flash_mode_and_save_log esc_during_banner_wait test_mode detect_port_empty \
+  for name in window_and_title_bar flash_mode_and_save_log esc_during_banner_wait test_mode \
+    detect_port_empty \
     close_during_check device_lost demo version; do
     if [ ${#only[@]} -eq 0 ] || [[ " ${only[*]} " == *" $name "* ]]; then "case_$name"; fi
   done
