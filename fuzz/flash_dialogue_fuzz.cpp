@@ -47,7 +47,11 @@ void check_flash_success(const boot_test::Rig& rig) {
   const auto& reads = rig.port.reads;
   std::size_t first = 0;
   while (first < reads.size() && reads[first].timeouts == serial::watch_profile) ++first;
-  require(reads.size() - first == 6, "a good Flash Mode run reads six times after the banner");
+  // The last read, which drops the rest of the status reply, may fail: the box has answered
+  // by then, so the loss is a note beside the verdict.
+  const bool last_read_lost = !rig.report.after_verdict_note.empty();
+  require(reads.size() - first == (last_read_lost ? 5u : 6u),
+          "a good Flash Mode run reads six times after the banner");
   const serial::Bytes ok(boot::greeting_reply.begin(), boot::greeting_reply.end());
   require(reads[first].returned == ok, "success needs the exact greeting reply");
   require(equal(reads[first + 1].returned,
