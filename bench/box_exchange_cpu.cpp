@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "bench/figures.h"
 #include "serial/serial_port.h"
 #include "sim/image_check.h"
 #include "sim/in_process_box_port.h"
@@ -94,7 +95,7 @@ sim::Options paced_box() {
   return options;
 }
 
-void measure(const char* what, serial::Port& port) {
+void measure(const char* what, serial::Port& port, bool has_goal) {
   const auto start = Clock::now();
   const double cpu_before = cpu_seconds();
   run_exchange(port);
@@ -102,6 +103,14 @@ void measure(const char* what, serial::Port& port) {
   const double wall = std::chrono::duration<double>(Clock::now() - start).count();
   std::printf("%-34s wall %.2f s, CPU %.1f ms (%.2f %% of a core)\n", what, wall, cpu * 1e3,
               100.0 * cpu / wall);
+  const double share = 100.0 * cpu / wall;
+  if (has_goal) {
+    bench::print_figure(std::string("box_exchange_cpu ") + what,
+                        bench::format("%.2f %% of a core", share), "< 5 %", share < 5.0);
+  } else {
+    bench::print_figure(std::string("box_exchange_cpu ") + what,
+                        bench::format("%.2f %% of a core", share));
+  }
 }
 
 }  // namespace
@@ -111,13 +120,13 @@ int main() {
     std::printf("paced Flash Mode exchange, %zu-byte image, 115200 baud\n", image_size);
     {
       sim::InProcessBoxPort port(paced_box());
-      measure("in-process port:", port);
+      measure("in-process port:", port, true);
     }
     {
       sim::SimulatedBox box(paced_box());
       serial::SerialPort port;
       port.set_port(box.slave_path());
-      measure("serial port on the pseudo-terminal:", port);
+      measure("serial port on the pseudo-terminal:", port, false);
     }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "box_exchange_cpu: %s\n", error.what());

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/figures.h"
 #include "serial/serial_port.h"
 
 namespace {
@@ -162,6 +163,10 @@ int main() {
       const Figures figures = summarize(errors);
       std::printf("%-22s %-28s %6d %+12.3f %+12.3f\n", profile.name, rule_name(rule),
                   profile.repetitions, figures.median, figures.worst);
+      bench::print_figure(
+          bench::format("read_timing %s, %s", profile.name, rule_name(rule)),
+          bench::format("median %+.3f ms, worst %+.3f ms", figures.median, figures.worst),
+          "|median| <= 1 ms", std::abs(figures.median) <= 1.0);
     }
   }
 
@@ -181,5 +186,8 @@ int main() {
       "\nquiet-line loop of read(18), watch profile: %d reads in %.1f s, CPU %.3f %% of "
       "one core (goal <= 0.5 %%)\n",
       reads, wall, 100.0 * cpu / wall);
+  bench::print_figure("read_timing quiet-line read loop CPU",
+                      bench::format("%.3f %% of a core", 100.0 * cpu / wall), "<= 0.5 %",
+                      100.0 * cpu / wall <= 0.5);
   return 0;
 }

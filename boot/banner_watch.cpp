@@ -11,8 +11,9 @@ constexpr std::string_view dream = "Dream";
 // Enough of the previous bytes to complete a "Dream" that a read boundary cut.
 constexpr std::size_t carried_bytes = dream.size() - 1;
 
+// std::search, as clang 14 (the fuzzing build) cannot build std::ranges::search here.
 bool contains_dream(serial::ByteView bytes) {
-  return !std::ranges::search(bytes, dream).empty();
+  return std::search(bytes.begin(), bytes.end(), dream.begin(), dream.end()) != bytes.end();
 }
 
 bool is_banner(serial::ByteView piece) {

@@ -11,8 +11,10 @@ namespace boot {
 
 namespace {
 
+// std::search rather than std::ranges::search: clang 14 cannot build the latter's result
+// over libstdc++ 12, and the fuzzing build uses clang.
 bool contains(serial::ByteView bytes, std::string_view text) {
-  return !std::ranges::search(bytes, text).empty();
+  return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
 }
 
 bool equals(serial::ByteView bytes, std::string_view text) {

@@ -13,6 +13,7 @@
 
 #include "app/Unit1.h"
 #include "app/status_lamp.h"
+#include "bench/figures.h"
 #include "serial/serial_port.h"
 #include "sim/simulated_box.h"
 
@@ -71,5 +72,7 @@ int main(int argc, char** argv) {
               100.0 * window_cpu * 1000 / idle_ms);
   std::printf("  whole process CPU:         %.3f %% of one core (the simulated box included)\n",
               100.0 * process_cpu * 1000 / idle_ms);
+  bench::print_figure("window idle with unread bytes, window thread CPU",
+                      bench::format("%.3f %% of a core", 100.0 * window_cpu * 1000 / idle_ms));
   return 0;
 }
