@@ -14,6 +14,7 @@ namespace frontend {
 struct PortEntry {
   std::string name;         // what the dialogue opens
   std::string description;  // e.g. "FT232R USB UART — FTDI (ftdi_sio)"; empty when unknown
+  friend bool operator==(const PortEntry&, const PortEntry&) = default;
 };
 
 // What the system knows of the adapter behind a name; serial::describe_port by default.
