@@ -28,10 +28,15 @@ void PortListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
   const QWidget* widget = item.widget;
   QStyle* style = widget ? widget->style() : QApplication::style();
 
-  // The row's background and focus as the style draws them, the texts drawn here.
+  // The row's background and focus as the style draws them, the texts drawn here: from
+  // where the style puts the text (asked while the item still has its text) to the row's
+  // end less the style's margin.
+  const int left = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget).left();
+  const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+  const QRect text_area(left, item.rect.top(), item.rect.right() + 1 - margin - left,
+                        item.rect.height());
   item.text.clear();
   style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
-  const QRect text_area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
 
   painter->save();
   painter->setFont(item.font);

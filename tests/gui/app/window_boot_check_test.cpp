@@ -20,6 +20,7 @@
 #include "resources/loader_image.h"
 #include "serial/serial_port.h"
 #include "sim/simulated_box.h"
+#include "tests/support/loader_files.h"
 #include "window_fixture.h"
 
 namespace {
@@ -165,6 +166,26 @@ TEST_F(BootCheckInWindow, ALiveHintShowsWhileWaitingAndGoesWhenTheNextCheckStart
   });
   QTest::mouseClick(form().spSkinButton1, Qt::LeftButton);
   EXPECT_EQ(notice_at_start, "");
+}
+
+TEST_F(BootCheckInWindow, AChosenFileIsReadAgainAsTheCheckStartsAndIsWhatTheBoxReceives) {
+  start("good", &TForm1::flsmode);
+  test_support::TemporaryFolder folder;
+  const auto path = folder.path() / "dmboot.bin";
+  test_support::write_bytes(path, test_support::valid_loader(43044, 5));
+  ASSERT_TRUE(form().choose_loader_file(QString::fromStdString(path.string()), false));
+  // Replaced after it was chosen: the new bytes go out.
+  const test_support::Bytes replaced = test_support::valid_loader(43044, 7);
+  test_support::write_bytes(path, replaced);
+
+  QTest::mouseClick(form().spSkinButton1, Qt::LeftButton);
+
+  ASSERT_EQ(form().last_outcome(), boot::Outcome::success) << form().Memo1->notice().toStdString();
+  EXPECT_EQ(box->record().image, replaced);
+  ASSERT_TRUE(form().last_report()->loader.has_value());
+  EXPECT_EQ(form().last_report()->loader->source, boot::LoaderSource::file);
+  EXPECT_EQ(form().last_report()->loader->size, replaced.size());
+  EXPECT_TRUE(window->errors.empty());
 }
 
 TEST_F(BootCheckInWindow, ATestModeRunShowsWhatTheBoxPrintsAndLeavesThePortOpen) {
