@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <system_error>
@@ -262,12 +263,12 @@ TEST_P(LoaderFileRun, RefusesOrSendsTheFileUnchanged) {
       << "the file's bytes follow the start command, unchanged";
   EXPECT_THAT(done.err, testing::Not(HasSubstr("stand-in")));
   // The report names the image that went out.
-  const auto report = test_support::read_bytes(report_path);
-  EXPECT_THAT(std::string(report.begin(), report.end()),
-              HasSubstr("\"loader\": {\n    \"source\": \"file\",\n    \"size\": " +
-                        std::to_string(file.size()) +
-                        ",\n    \"header_ok\": " + (c.header_ok ? "true" : "false") +
-                        ",\n    \"crc_ok\": " + (c.crc_ok ? "true" : "false") + "\n  }"));
+  const auto report_bytes = test_support::read_bytes(report_path);
+  const auto loader = nlohmann::json::parse(report_bytes.begin(), report_bytes.end())["loader"];
+  EXPECT_EQ(loader["source"], "file");
+  EXPECT_EQ(loader["size"], file.size());
+  EXPECT_EQ(loader["header_ok"], c.header_ok);
+  EXPECT_EQ(loader["crc_ok"], c.crc_ok);
   const std::vector<std::string> warnings = c.warning_parts();
   if (warnings.empty()) {
     EXPECT_EQ(done.status, 0) << done.err;
