@@ -118,7 +118,8 @@ TEST_F(BootCheckInWindow, AFlashModeRunEndsWithTheSuccessLinesTheFullGaugeAndASa
   EXPECT_EQ(saved.readAll().toStdString(), expected);
 
   // The diagnosis, and after Save Log where the file went, show beside the log, never in it.
-  EXPECT_TRUE(form().Memo1->notice().contains("Log saved to")) << form().Memo1->notice().toStdString();
+  EXPECT_TRUE(form().Memo1->notice().contains("Log saved to"))
+      << form().Memo1->notice().toStdString();
   EXPECT_TRUE(form().Memo1->notice().contains("Log.log"));
   EXPECT_EQ(log_lines(form()), lines);
 }
@@ -165,7 +166,9 @@ TEST_F(BootCheckInWindow, ALiveHintShowsWhileWaitingAndGoesWhenTheNextCheckStart
     QTest::keyClick(form().Memo1, Qt::Key_Escape);
   });
   QTest::mouseClick(form().spSkinButton1, Qt::LeftButton);
-  EXPECT_EQ(notice_at_start, "");
+  // The last check's words are gone; a Flash Mode check with the stand-in starts with its
+  // note (the box here sits on a port the window takes for a real one).
+  EXPECT_EQ(notice_at_start, QString::fromStdString(frontend::stand_in_notice()));
 }
 
 TEST_F(BootCheckInWindow, AChosenFileIsReadAgainAsTheCheckStartsAndIsWhatTheBoxReceives) {
