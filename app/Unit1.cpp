@@ -1,5 +1,7 @@
 #include "app/Unit1.h"
 
+#include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -7,21 +9,28 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTextCursor>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
 #include "app/ScreenLog.h"
 #include "app/help_page.h"
 #include "app/link_label.h"
+#include "app/loader_setting.h"
+#include "app/port_list_delegate.h"
 #include "app/skin.h"
 #include "app/status_lamp.h"
 #include "app/title_bar.h"
@@ -55,16 +64,36 @@ Widget* placed(Widget* widget, const char* name, QRect geometry) {
   return widget;
 }
 
-boot::LoaderImage embedded_loader() {
-  boot::LoaderImage image;
-  if (const auto bytes = resources::find_rcdata("dmboot")) image.bytes = *bytes;
-  image.source = resources::embedded_loader_is_stand_in() ? boot::LoaderSource::stand_in
-                                                          : boot::LoaderSource::file;
-  return image;
-}
-
 QString from_utf8(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string to_utf8(const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+// "loader image: ..." as the start of a sentence.
+QString loader_line(const frontend::LoaderChoice& choice) {
+  QString line = from_utf8(choice.description());
+  if (!line.isEmpty()) line[0] = line[0].toUpper();
+  return line;
+}
+
+const QString flash_mode_hint =
+    QStringLiteral("Upload the loader and ask it whether the flash answers");
+
+QString ask_with_file_dialog(QWidget* parent, const frontend::LoaderChoice& choice) {
+  const QString folder =
+      choice.file ? QFileInfo(from_utf8(choice.file->path)).absolutePath() : QString();
+  return QFileDialog::getOpenFileName(parent, QStringLiteral("Loader image"), folder,
+                                      QStringLiteral("Loader images (*.bin);;All files (*)"));
+}
+
+void show_about_box(QWidget* parent, const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+  box.setTextFormat(Qt::PlainText);  // a file's path is no markup
+  box.exec();
 }
 
 }  // namespace
@@ -74,7 +103,11 @@ TForm1::TForm1(WindowSetup setup, QWidget* parent)
                           Qt::WindowSystemMenuHint),
       port_(setup.port ? std::move(setup.port) : std::make_unique<serial::SerialPort>()),
       clock_(setup.clock ? std::move(setup.clock) : std::make_unique<boot::SystemClock>()),
-      loader_image_(setup.loader_image ? setup.loader_image : embedded_loader()),
+      settings_(std::move(setup.settings)),
+      ask_loader_file_(std::move(setup.ask_loader_file)),
+      about_box_(std::move(setup.about_box)),
+      describe_port_(setup.describe_port ? std::move(setup.describe_port)
+                                         : frontend::PortDescriber(serial::describe_port)),
       platform_port_candidates_(std::move(setup.platform_port_candidates)),
       extra_port_names_(std::move(setup.extra_port_names)),
       open_url_(setup.open_url ? std::move(setup.open_url) : &QDesktopServices::openUrl),
@@ -92,8 +125,19 @@ TForm1::TForm1(WindowSetup setup, QWidget* parent)
       setup.program_dir.isEmpty() ? QCoreApplication::applicationDirPath() : setup.program_dir;
   help_url_ = app::help_page_url(program_dir);
 
+  if (!ask_loader_file_)
+    ask_loader_file_ = [this] { return ask_with_file_dialog(this, loader_choice_); };
+  if (!about_box_) {
+    about_box_ = [this](const QString& title, const QString& text) {
+      show_about_box(this, title, text);
+    };
+  }
+
   build_controls();
+  add_loader_actions();
   connect_handlers();
+  restore_loader_choice();
+  show_loader_in_use();
   FormCreate();
 }
 
@@ -129,7 +173,7 @@ void TForm1::build_controls() {
 
   flsmode =
       placed(new QRadioButton(QStringLiteral("Flash Mode"), box), "flsmode", {153, 29, 150, 25});
-  flsmode->setToolTip(QStringLiteral("Upload the loader and ask it whether the flash answers"));
+  flsmode->setToolTip(flash_mode_hint);
   testmode =
       placed(new QRadioButton(QStringLiteral("Test Mode"), box), "testmode", {153, 49, 150, 25});
   testmode->setToolTip(QStringLiteral("Only wake the console and show what the box prints"));
@@ -147,6 +191,7 @@ void TForm1::build_controls() {
   spSkinComboBox1->setMaxVisibleItems(8);
   spSkinComboBox1->setPlaceholderText(QStringLiteral("Choose a port"));
   spSkinComboBox1->setToolTip(QStringLiteral("The serial port the box is wired to"));
+  spSkinComboBox1->setItemDelegate(new app::PortListDelegate(spSkinComboBox1));
 
   spSkinButton2 = placed(new QPushButton(QStringLiteral("Detect Port"), box), "spSkinButton2",
                          {441, 49, 159, 17});
@@ -188,6 +233,37 @@ void TForm1::build_controls() {
   QWidget::setTabOrder(spSkinComboBox1, spSkinButton2);
   QWidget::setTabOrder(spSkinButton2, spSkinButton3);
   Memo1->setFocus();
+}
+
+// In the system menu, before "Close": the loader image to send, and About.
+void TForm1::add_loader_actions() {
+  QMenu* menu = title_bar_->system_menu();
+  QAction* close_action = menu->findChild<QAction*>(QStringLiteral("closeAction"));
+  loader_file_action_ = new QAction(QStringLiteral("Loader image…"), menu);
+  loader_file_action_->setObjectName(QStringLiteral("loaderFileAction"));
+  built_in_loader_action_ = new QAction(resources::embedded_loader_is_stand_in()
+                                            ? QStringLiteral("Use the built-in stand-in")
+                                            : QStringLiteral("Use the built-in image"),
+                                        menu);
+  built_in_loader_action_->setObjectName(QStringLiteral("builtInLoaderAction"));
+  // The check mark shows which image goes out.
+  auto* loader_group = new QActionGroup(menu);
+  for (QAction* action : {loader_file_action_, built_in_loader_action_}) {
+    action->setCheckable(true);
+    loader_group->addAction(action);
+  }
+  auto* about_action = new QAction(QStringLiteral("About Pellora"), menu);
+  about_action->setObjectName(QStringLiteral("aboutAction"));
+
+  menu->insertAction(close_action, loader_file_action_);
+  menu->insertAction(close_action, built_in_loader_action_);
+  menu->insertSeparator(close_action);
+  menu->insertAction(close_action, about_action);
+  menu->insertSeparator(close_action);
+
+  connect(loader_file_action_, &QAction::triggered, this, [this] { LoaderImageClick(); });
+  connect(built_in_loader_action_, &QAction::triggered, this, [this] { BuiltInLoaderClick(); });
+  connect(about_action, &QAction::triggered, this, [this] { AboutClick(); });
 }
 
 void TForm1::connect_handlers() {
@@ -234,19 +310,47 @@ boot::CheckRequest TForm1::check_request() const {
     request.port = spSkinComboBox1->currentText().toStdString();
   }
   request.mode = flsmode->isChecked() ? boot::Mode::flash : boot::Mode::test;
-  request.loader = loader_image_;
+  request.loader = loader_choice_.image();
   return request;
+}
+
+bool TForm1::prepare_loader() {
+  if (const auto refusal = frontend::reload_loader_file(loader_choice_)) {
+    show_error(from_utf8(frontend::refusal_text(*refusal)));
+    return false;
+  }
+  show_loader_in_use();  // a replaced file may say other things of itself
+  if (loader_choice_.file) {
+    const std::string warning = frontend::loader_warning_text(*loader_choice_.file);
+    if (!warning.empty()) show_notice(from_utf8(warning), app::NoticeKind::hint);
+    return true;
+  }
+  // The simulated box answers any well-made image; only a real box needs the warning.
+  const std::string port = spSkinComboBox1->currentText().toStdString();
+  const bool simulated = std::find(extra_port_names_.begin(), extra_port_names_.end(), port) !=
+                         extra_port_names_.end();
+  if (loader_choice_.sends_stand_in() && !simulated) {
+    show_notice(from_utf8(frontend::stand_in_notice()), app::NoticeKind::hint);
+  }
+  return true;
 }
 
 void TForm1::spSkinButton1Click() {
   if (boot_check_running_ || scan_running_) return;
   // The window offers "Detect DM >>" only once a mode is chosen.
   if (!flsmode->isChecked() && !testmode->isChecked()) return;
-  boot_check_running_ = true;
   show_notice({}, app::NoticeKind::info);
+  // A file that cannot be read now starts no check: the port stays as it is.
+  if (flsmode->isChecked() && !prepare_loader()) return;
+  boot_check_running_ = true;
+  // The image views the choice's bytes: the choice stays as it is until the check ends.
+  loader_file_action_->setEnabled(false);
+  built_in_loader_action_->setEnabled(false);
   run_guarded(
       [this] { last_report_ = boot::run_boot_check(*panel_, *port_, *clock_, check_request()); });
   boot_check_running_ = false;
+  loader_file_action_->setEnabled(true);
+  built_in_loader_action_->setEnabled(true);
   update_lamps();
   if (last_report_) explain(*last_report_);
   // The window was closed during the check: it ends now that the check has.
@@ -291,6 +395,84 @@ void TForm1::spSkinLinkLabel1Click() {
       show_error(QStringLiteral("Cannot open the help page ") + help_url_.toString());
     }
   });
+}
+
+void TForm1::LoaderImageClick() {
+  run_guarded([this] {
+    if (boot_check_running_) return;
+    const QString path = ask_loader_file_();
+    if (!path.isEmpty()) choose_loader_file(path, true);
+    show_loader_in_use();  // the menu's check mark follows the choice, not the click
+  });
+}
+
+void TForm1::BuiltInLoaderClick() {
+  run_guarded([this] {
+    if (boot_check_running_) return;
+    loader_choice_.file.reset();
+    remember_loader_choice();
+    show_loader_in_use();
+    show_notice(loader_line(loader_choice_), app::NoticeKind::info);
+  });
+}
+
+void TForm1::AboutClick() {
+  run_guarded([this] {
+    about_box_(QStringLiteral("About Pellora"),
+               from_utf8(frontend::version_text("pellora", loader_choice_.description())) +
+                   QStringLiteral("\n\nChecks over a serial line whether a Dreambox DM500 still "
+                                  "boots.\n") +
+                   help_url_.toString());
+  });
+}
+
+bool TForm1::choose_loader_file(const QString& path, bool remember) {
+  if (boot_check_running_) return false;
+  auto loaded = frontend::load_loader_file(to_utf8(path));
+  if (const auto* refusal = std::get_if<frontend::LoaderRefusal>(&loaded)) {
+    show_error(from_utf8(frontend::refusal_text(*refusal)));
+    return false;
+  }
+  loader_choice_.file = std::get<frontend::LoaderFile>(std::move(loaded));
+  if (remember) remember_loader_choice();
+  show_loader_in_use();
+  const std::string warning = frontend::loader_warning_text(*loader_choice_.file);
+  if (warning.empty()) {
+    show_notice(loader_line(loader_choice_), app::NoticeKind::info);
+  } else {
+    show_notice(from_utf8(warning), app::NoticeKind::hint);
+  }
+  return true;
+}
+
+void TForm1::restore_loader_choice() {
+  if (!settings_) return;
+  const QString path = app::remembered_loader_file(*settings_);
+  if (path.isEmpty()) return;
+  auto loaded = frontend::load_loader_file(to_utf8(path));
+  if (const auto* refusal = std::get_if<frontend::LoaderRefusal>(&loaded)) {
+    // It stays remembered: a file on a stick that is not plugged in yet may come back.
+    show_notice(from_utf8(frontend::refusal_text(*refusal)) +
+                    QStringLiteral(". The built-in image is used instead."),
+                app::NoticeKind::trouble);
+    return;
+  }
+  loader_choice_.file = std::get<frontend::LoaderFile>(std::move(loaded));
+  const std::string warning = frontend::loader_warning_text(*loader_choice_.file);
+  if (!warning.empty()) show_notice(from_utf8(warning), app::NoticeKind::hint);
+}
+
+void TForm1::remember_loader_choice() {
+  if (!settings_) return;
+  app::remember_loader_file(*settings_,
+                            loader_choice_.file ? from_utf8(loader_choice_.file->path) : QString());
+}
+
+void TForm1::show_loader_in_use() {
+  const QString line = loader_line(loader_choice_);
+  flsmode->setToolTip(flash_mode_hint + QLatin1Char('\n') + line);
+  Memo1->setPlaceholderText(log_hint_.isEmpty() ? line : log_hint_ + QStringLiteral("\n\n") + line);
+  (loader_choice_.file ? loader_file_action_ : built_in_loader_action_)->setChecked(true);
 }
 
 void TForm1::FormClose() {
@@ -351,7 +533,8 @@ QByteArray TForm1::log_bytes() const {
 }
 
 void TForm1::set_log_hint(const QString& hint) {
-  Memo1->setPlaceholderText(hint);
+  log_hint_ = hint;
+  show_loader_in_use();
 }
 
 void TForm1::show_notice(const QString& text, app::NoticeKind kind) {
@@ -370,14 +553,12 @@ void TForm1::rebuild_port_list() {
 
   spSkinComboBox1->clear();
   spSkinComboBox1->repaint();
-  for (const frontend::PortEntry& entry :
-       frontend::scan_port_list(*port_, extra_port_names_, platform_port_candidates_())) {
-    spSkinComboBox1->addItem(QString::fromStdString(entry.name));
-    if (!entry.description.empty()) {
-      spSkinComboBox1->setItemData(spSkinComboBox1->count() - 1, from_utf8(entry.description),
-                                   Qt::ToolTipRole);
-    }
+  for (const frontend::PortEntry& entry : frontend::scan_port_list(
+           *port_, extra_port_names_, platform_port_candidates_(), describe_port_)) {
+    app::add_port_item(*spSkinComboBox1, QString::fromStdString(entry.name),
+                       from_utf8(entry.description));
   }
+  app::fit_popup_width(*spSkinComboBox1);
   // The user picks the port; the list does not pick one for them.
   spSkinComboBox1->setCurrentIndex(-1);
   update_lamps();

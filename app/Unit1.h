@@ -17,15 +17,19 @@
 #include "app/log_pane.h"
 #include "boot/boot_check.h"
 #include "boot/clock.h"
+#include "frontend/loader_choice.h"
+#include "frontend/port_list.h"
 #include "serial/port.h"
 #include "serial/port_scan.h"
 
+class QAction;
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QSettings;
 
 namespace app {
 class LinkLabel;
@@ -39,8 +43,16 @@ class WindowPanel;
 struct WindowSetup {
   std::unique_ptr<serial::Port> port;  // ComPort1; a serial::SerialPort when empty
   std::unique_ptr<boot::Clock> clock;  // boot::SystemClock when empty
-  // Flash Mode's image; the one built into the program when empty.
-  std::optional<boot::LoaderImage> loader_image;
+  // Where the loader image chosen from the system menu is remembered between runs; without
+  // it nothing is remembered (the program gives the user's settings, a test its own file).
+  std::shared_ptr<QSettings> settings;
+  // "Loader image…" asks for a file through this; an empty answer chooses nothing. A file
+  // dialog over the window when empty.
+  std::function<QString()> ask_loader_file;
+  // "About Pellora" shows its title and text through this; a message box when empty.
+  std::function<void(const QString& title, const QString& text)> about_box;
+  // What the port list says of each port's adapter; serial::describe_port when empty.
+  frontend::PortDescriber describe_port;
   // A scan tries the platform's port names, then the extra names (the demo box).
   std::function<std::vector<std::string>()> platform_port_candidates = serial::port_candidates;
   std::vector<std::string> extra_port_names;
@@ -87,6 +99,17 @@ class TForm1 : public QWidget {
   void spSkinButton3Click();
   void spSkinLinkLabel1Click();
   void FormClose();
+  // The system menu's "Loader image…", "Use the built-in stand-in" and "About Pellora".
+  void LoaderImageClick();
+  void BuiltInLoaderClick();
+  void AboutClick();
+
+  // Reads and checks the file; one that can be used is sent from the next Flash Mode check
+  // on (what looks wrong about it goes to the notice strip), and with remember it is chosen
+  // again at the next start. A refusal goes to the error box and the choice stays. Nothing
+  // changes while a check runs.
+  bool choose_loader_file(const QString& path, bool remember);
+  const frontend::LoaderChoice& loader_choice() const { return loader_choice_; }
 
   // The control set, in its order.
   std::vector<QWidget*> control_set() const;
@@ -97,7 +120,8 @@ class TForm1 : public QWidget {
   void clear_log();
   void add_log_line(std::string_view text);
   QByteArray log_bytes() const;
-  // A hint shown in the empty log pane; it is not part of the log.
+  // A hint shown in the empty log pane, above the loader image in use; it is not part of
+  // the log.
   void set_log_hint(const QString& hint);
   // What the window has to say about the log, along the log pane's bottom edge; never part
   // of the log. An empty text takes it away.
@@ -143,9 +167,18 @@ class TForm1 : public QWidget {
 
   void build_controls();
   void connect_handlers();
+  void add_loader_actions();
   void show_progress(int percent);
   // The request "Detect DM >>" makes of what the window shows.
   boot::CheckRequest check_request() const;
+  // Before a Flash Mode check: the chosen file read again (false after saying why it cannot
+  // be used), and the notice about the image that goes out.
+  bool prepare_loader();
+  void restore_loader_choice();
+  void remember_loader_choice();
+  // Where the window names the image in use: the Flash Mode tooltip, the empty log's hint,
+  // the menu's check marks.
+  void show_loader_in_use();
   // After a check: the diagnosis under the log, and an error box when the device failed.
   void explain(const boot::Report& report);
   // Runs a handler; an error escaping it goes to the default error box.
@@ -153,7 +186,11 @@ class TForm1 : public QWidget {
 
   std::unique_ptr<serial::Port> port_;
   std::unique_ptr<boot::Clock> clock_;
-  std::optional<boot::LoaderImage> loader_image_;
+  std::shared_ptr<QSettings> settings_;
+  std::function<QString()> ask_loader_file_;
+  std::function<void(const QString&, const QString&)> about_box_;
+  frontend::PortDescriber describe_port_;
+  frontend::LoaderChoice loader_choice_;
   std::function<std::vector<std::string>()> platform_port_candidates_;
   std::vector<std::string> extra_port_names_;
   std::function<bool(const QUrl&)> open_url_;
@@ -163,6 +200,9 @@ class TForm1 : public QWidget {
   app::TitleBar* title_bar_;
   QWidget* client_area_;
   QButtonGroup* mode_group_;
+  QAction* loader_file_action_;
+  QAction* built_in_loader_action_;
+  QString log_hint_;
   QTimer lamp_timer_;
   QUrl help_url_;
 

@@ -2,16 +2,18 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QSettings>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "app/Unit1.h"
+#include "app/loader_setting.h"
 #include "app/screenshot_tour.h"
 #include "frontend/command_line.h"
+#include "frontend/loader_choice.h"
 #include "frontend/program.h"
-#include "resources/loader_image.h"
 
 #ifdef PELLORA_HAVE_DEMO
 #include "sim/simulated_box.h"
@@ -48,6 +50,27 @@ std::vector<std::string> our_arguments(const QStringList& arguments, bool only_d
   return ours;
 }
 
+// --version: the image a window started with these options would send. A --loader file that
+// cannot be used is an error; a remembered one that cannot is left for the built-in image,
+// as the window does.
+int print_version(const frontend::WindowOptions& options) {
+  frontend::LoaderChoice choice;
+  if (options.loader_file) {
+    auto loaded = frontend::load_loader_file(*options.loader_file);
+    if (const auto* refusal = std::get_if<frontend::LoaderRefusal>(&loaded)) {
+      std::fprintf(stderr, "pellora: %s\n", frontend::refusal_text(*refusal).c_str());
+      return 2;
+    }
+    choice.file = std::get<frontend::LoaderFile>(std::move(loaded));
+  } else if (const QString remembered = app::remembered_loader_file(*app::user_settings());
+             !remembered.isEmpty()) {
+    auto loaded = frontend::load_loader_file(remembered.toStdString());
+    if (auto* file = std::get_if<frontend::LoaderFile>(&loaded)) choice.file = std::move(*file);
+  }
+  std::printf("%s\n", frontend::version_text("pellora", choice.description()).c_str());
+  return 0;
+}
+
 QStringList raw_arguments(int argc, char** argv) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
@@ -65,9 +88,7 @@ int main(int argc, char** argv) {
     return usage_error(error->message);
   }
   if (std::get<frontend::WindowOptions>(early).show_version) {
-    std::printf("%s\n",
-                frontend::version_text("pellora", resources::loader_image_description()).c_str());
-    return 0;
+    return print_version(std::get<frontend::WindowOptions>(early));
   }
   if (std::get<frontend::WindowOptions>(early).show_help) {
     std::printf("%s", frontend::window_help_text(scenarios).c_str());
@@ -85,6 +106,7 @@ int main(int argc, char** argv) {
   const frontend::WindowOptions& line = std::get<frontend::WindowOptions>(parsed);
 
   WindowSetup setup;
+  setup.settings = app::user_settings();
   QString demo_port;
 #ifdef PELLORA_HAVE_DEMO
   std::unique_ptr<sim::SimulatedBox> demo_box;
@@ -109,6 +131,8 @@ int main(int argc, char** argv) {
             .arg(demo_port, QString::fromStdString(*line.demo_scenario)));
   }
   window.show();
+  // For this run only; the menu's choice is the one remembered.
+  if (line.loader_file) window.choose_loader_file(QString::fromStdString(*line.loader_file), false);
 
   if (!line.screenshot_dir.empty()) {
     auto* tour =

@@ -19,10 +19,10 @@
 #include "frontend/command_line.h"
 #include "frontend/diagnosis.h"
 #include "frontend/file_write.h"
+#include "frontend/loader_choice.h"
 #include "frontend/port_list.h"
 #include "frontend/program.h"
 #include "frontend/report_json.h"
-#include "resources/loader_image.h"
 #include "serial/serial_port.h"
 
 namespace {
@@ -63,13 +63,21 @@ int list_ports(const frontend::CliOptions& options) {
   return cli::exit_success;
 }
 
-boot::LoaderImage embedded_loader() {
-  const auto bytes = resources::find_rcdata("dmboot");
-  boot::LoaderImage image;
-  if (bytes) image.bytes = *bytes;
-  image.source = resources::embedded_loader_is_stand_in() ? boot::LoaderSource::stand_in
-                                                          : boot::LoaderSource::file;
-  return image;
+// The built-in image, or the --loader file read whole and checked; nothing after saying why
+// the file cannot be used. What does not look right about it is said, and it is sent anyway.
+std::optional<frontend::LoaderChoice> choose_loader(const frontend::CliOptions& options) {
+  frontend::LoaderChoice choice;
+  if (!options.loader_file) return choice;
+  auto loaded = frontend::load_loader_file(*options.loader_file);
+  if (const auto* refusal = std::get_if<frontend::LoaderRefusal>(&loaded)) {
+    say(std::string(program) + ": " + frontend::refusal_text(*refusal));
+    return std::nullopt;
+  }
+  choice.file = std::get<frontend::LoaderFile>(std::move(loaded));
+  if (const std::string warning = frontend::loader_warning_text(*choice.file); !warning.empty()) {
+    say("warning: " + warning);
+  }
+  return choice;
 }
 
 // Writes text to path the way "Save Log" writes a file; false after saying why.
@@ -81,6 +89,9 @@ bool write_output_file(const std::string& path, std::string_view text, std::stri
 }
 
 int run_check(const frontend::CliOptions& options) {
+  // Read as the check starts, before the port (or the demo box) is touched.
+  const std::optional<frontend::LoaderChoice> loader = choose_loader(options);
+  if (!loader) return cli::exit_usage;
   const auto started_at = std::chrono::system_clock::now();
   const auto started = std::chrono::steady_clock::now();
   const auto demo = start_demo(options);
@@ -102,7 +113,9 @@ int run_check(const frontend::CliOptions& options) {
   // The "Detect Port" list the window would drop down after a failed open.
   settings.scan_ports = [&] {
     std::vector<std::string> names;
-    for (auto& entry : frontend::scan_port_list(port, demo_port_names(demo.get()))) {
+    // Names alone: the panel lists no descriptions.
+    for (auto& entry : frontend::scan_port_list(port, demo_port_names(demo.get()),
+                                                serial::port_candidates(), nullptr)) {
       names.push_back(std::move(entry.name));
     }
     return names;
@@ -114,15 +127,13 @@ int run_check(const frontend::CliOptions& options) {
   settings.show_controls = cli::Console::stdout_is_terminal();
   cli::TerminalPanel panel(std::move(settings));
 
-  const boot::LoaderImage loader = embedded_loader();
-  if (*options.mode == boot::Mode::flash && loader.source == boot::LoaderSource::stand_in &&
-      !demo) {
+  if (*options.mode == boot::Mode::flash && loader->sends_stand_in() && !demo) {
     panel.say("note: " + frontend::stand_in_notice());
   }
 
   boot::SystemClock clock;
   const boot::Report report =
-      boot::run_boot_check(panel, port, clock, {port_name, *options.mode, loader});
+      boot::run_boot_check(panel, port, clock, {port_name, *options.mode, loader->image()});
 
   cli::ExitStatus status = cli::exit_status_for(report.outcome);
   if (options.log_file && !write_output_file(*options.log_file, panel.log_text(), "log") &&
@@ -168,10 +179,12 @@ int main(int argc, char** argv) {
       case frontend::CliCommand::help:
         std::fputs(frontend::cli_help_text(scenarios).c_str(), stdout);
         return cli::exit_success;
-      case frontend::CliCommand::version:
-        std::printf("%s\n",
-                    frontend::version_text(program, resources::loader_image_description()).c_str());
+      case frontend::CliCommand::version: {
+        const auto loader = choose_loader(options);
+        if (!loader) return cli::exit_usage;
+        std::printf("%s\n", frontend::version_text(program, loader->description()).c_str());
         return cli::exit_success;
+      }
       case frontend::CliCommand::list_ports:
         return list_ports(options);
       case frontend::CliCommand::boot_check:

@@ -221,6 +221,9 @@ std::variant<CliOptions, UsageError> parse_cli_options(std::span<const std::stri
   }
   CliOptions& o = p.options;
   const CLI::App& app = *p.app;
+  // --version names the loader image in use, so it keeps --loader.
+  if (auto error = check_not_empty(app, "--loader", p.loader_file)) return *error;
+  if (app.count("--loader") > 0) o.loader_file = p.loader_file;
   if (p.version) {
     o.command = CliCommand::version;
     return o;
@@ -231,8 +234,7 @@ std::variant<CliOptions, UsageError> parse_cli_options(std::span<const std::stri
   for (const auto& [name, value] : {std::pair{"--port", &o.port},
                                     {"--mode", &p.mode_name},
                                     {"--log", &p.log_file},
-                                    {"--report", &p.report_file},
-                                    {"--loader", &p.loader_file}}) {
+                                    {"--report", &p.report_file}}) {
     if (auto error = check_not_empty(app, name, *value)) return *error;
   }
   if (app.count("--mode") > 0) {
@@ -245,7 +247,6 @@ std::variant<CliOptions, UsageError> parse_cli_options(std::span<const std::stri
   }
   if (app.count("--log") > 0) o.log_file = p.log_file;
   if (app.count("--report") > 0) o.report_file = p.report_file;
-  if (app.count("--loader") > 0) o.loader_file = p.loader_file;
 
   const bool port_given = app.count("--port") > 0;
   if (port_given && o.demo) return UsageError{"--port and --demo cannot be used together"};
@@ -310,17 +311,16 @@ std::variant<WindowOptions, UsageError> parse_window_options(
   }
   WindowOptions& o = p.options;
   const CLI::App& app = *p.app;
+  // --version names the loader image in use, so it keeps --loader.
+  if (auto error = check_not_empty(app, "--loader", p.loader_file)) return *error;
+  if (app.count("--loader") > 0) o.loader_file = p.loader_file;
   if (o.show_version) return o;
   if (auto error = check_extras(app, scenarios)) return *error;
-  for (const auto& [name, value] :
-       {std::pair{"--screenshot-tour", &o.screenshot_dir}, {"--loader", &p.loader_file}}) {
-    if (auto error = check_not_empty(app, name, *value)) return *error;
-  }
+  if (auto error = check_not_empty(app, "--screenshot-tour", o.screenshot_dir)) return *error;
   const bool demo = app.count("--demo") > 0 || !o.screenshot_dir.empty();
   if (demo && p.scenario.empty()) p.scenario = "good";
   if (auto error = check_demo(demo, p.scenario, scenarios)) return *error;
   if (demo) o.demo_scenario = p.scenario;
-  if (app.count("--loader") > 0) o.loader_file = p.loader_file;
   return o;
 }
 

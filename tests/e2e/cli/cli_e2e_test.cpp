@@ -16,12 +16,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "child_process.h"
+#include "serial/port_scan.h"
+#include "sim/simulated_box.h"
+#include "tests/support/loader_files.h"
 
 namespace e2e {
 namespace {
@@ -199,10 +204,114 @@ TEST_F(LogOption, AFileThatCannotBeWrittenTurnsASuccessIntoStatus5) {
   EXPECT_THAT(done.err, HasSubstr("cannot write the log to \"" + path.string() + "\": "));
 }
 
-TEST(ListPorts, ShowsTheDemoBoxBesideTheRealPorts) {
+TEST(ListPorts, ShowsTheDemoBoxBesideTheRealPortsEachWithItsDescriptionAfterATab) {
   const Finished done = run(command({"--list-ports", "--demo"}), 60s);
   EXPECT_EQ(done.status, 0) << done.err;
-  EXPECT_THAT(done.out, MatchesRegex("(/dev/tty[^\n]*\n)*/dev/pts/[0-9]+\n(/dev/tty[^\n]*\n)*"));
+  // A name alone, or a name, a tab and a description; the demo box is a pseudo-terminal,
+  // which the system knows nothing of.
+  const std::string real_port = "(/dev/tty[^\t\n]+(\t[^\t\n]+)?\n)*";
+  EXPECT_THAT(done.out, MatchesRegex(real_port + "/dev/pts/[0-9]+\n" + real_port));
+  std::istringstream lines(done.out);
+  for (std::string line; std::getline(lines, line);) {
+    const auto tab = line.find('\t');
+    const std::string name = line.substr(0, tab);
+    const std::string description = tab == std::string::npos ? "" : line.substr(tab + 1);
+    EXPECT_EQ(description, serial::describe_port(name)) << name;
+  }
+}
+
+// pellora-cli --loader FILE against a simulated box: a file that cannot be used ends the
+// program before the port is opened; any other goes out unchanged, with a warning for
+// what does not hold.
+class LoaderFileRun : public testing::TestWithParam<test_support::LoaderFileCase> {
+ protected:
+  static sim::Options quick_box() {
+    sim::Options options;
+    options.pace = false;
+    options.power_on_delay = 100ms;
+    return options;
+  }
+  test_support::TemporaryFolder folder_;
+  sim::SimulatedBox box_{quick_box()};
+};
+
+TEST_P(LoaderFileRun, RefusesOrSendsTheFileUnchanged) {
+  const test_support::LoaderFileCase& c = GetParam();
+  const std::string path = c.make(folder_.path()).string();
+  const auto report_path = folder_.path() / "report.json";
+  const Finished done = run(command({"--port", box_.slave_path(), "--mode", "flash", "--loader",
+                                     path, "--report", report_path.string()}),
+                            60s);
+  const sim::Record record = box_.record();
+  const sim::Bytes received = record.bytes(sim::Chunk::Direction::received);
+
+  if (!c.taken()) {
+    EXPECT_EQ(done.status, 2);
+    EXPECT_EQ(done.out, "") << "the port is never opened";
+    EXPECT_THAT(done.err,
+                HasSubstr("pellora-cli: \"" + path + "\" cannot be used as the loader image: "));
+    EXPECT_THAT(done.err, HasSubstr(c.refusal));
+    EXPECT_TRUE(received.empty());
+    EXPECT_FALSE(record.reached(sim::Stage::powered_on));
+    return;
+  }
+
+  const test_support::Bytes file = test_support::read_bytes(path);
+  const std::size_t before_image = 5 + 8;  // "dream" and the start command
+  ASSERT_GE(received.size(), before_image + file.size()) << done.out;
+  EXPECT_TRUE(std::equal(file.begin(), file.end(), received.begin() + before_image))
+      << "the file's bytes follow the start command, unchanged";
+  EXPECT_THAT(done.err, testing::Not(HasSubstr("stand-in")));
+  // The report names the image that went out.
+  const auto report_bytes = test_support::read_bytes(report_path);
+  const auto loader = nlohmann::json::parse(report_bytes.begin(), report_bytes.end())["loader"];
+  EXPECT_EQ(loader["source"], "file");
+  EXPECT_EQ(loader["size"], file.size());
+  EXPECT_EQ(loader["header_ok"], c.header_ok);
+  EXPECT_EQ(loader["crc_ok"], c.crc_ok);
+  const std::vector<std::string> warnings = c.warning_parts();
+  if (warnings.empty()) {
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(record.image, file);
+    EXPECT_THAT(done.err, testing::Not(HasSubstr("warning")));
+    return;
+  }
+  // The box's boot ROM rejects what the warnings are about; the loader never answers.
+  EXPECT_EQ(done.status, 1) << done.err;
+  EXPECT_THAT(done.err, HasSubstr("warning: \"" + path + "\" does not look like a DM500 loader: "));
+  for (const std::string& part : warnings) EXPECT_THAT(done.err, HasSubstr(part));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LoaderFileRun, testing::ValuesIn(test_support::loader_file_cases()),
+                         [](const auto& param_info) { return param_info.param.name; });
+
+TEST(LoaderFile, WithoutOneTheBuiltInImageGoesOutAndTheStandInIsSaidOnce) {
+  sim::Options options;
+  options.pace = false;
+  options.power_on_delay = 100ms;
+  sim::SimulatedBox box(options);
+  const Finished done = run(command({"--port", box.slave_path(), "--mode", "flash"}), 60s);
+  EXPECT_EQ(done.status, 0) << done.err;
+  const sim::Record record = box.record();
+  ASSERT_EQ(record.image.size(), 43044u);
+  const std::string note = "note: This check sends the built-in stand-in loader";
+  const auto first = done.err.find(note);
+  ASSERT_NE(first, std::string::npos) << done.err;
+  EXPECT_EQ(done.err.find(note, first + 1), std::string::npos);
+}
+
+TEST(LoaderFile, VersionNamesTheFileThatWouldBeSent) {
+  test_support::TemporaryFolder folder;
+  const auto path = (folder.path() / "dmboot.bin").string();
+  test_support::write_bytes(path, test_support::valid_loader());
+  const Finished done = run(command({"--version", "--loader", path}), 20s);
+  EXPECT_EQ(done.status, 0) << done.err;
+  EXPECT_THAT(done.out, HasSubstr("loader image: " + path +
+                                  " (43044 bytes, header 00 52 50 4F ok, CRC-32 trailer ok)"));
+
+  const Finished built_in = run(command({"--version"}), 20s);
+  EXPECT_THAT(built_in.out, HasSubstr("loader image: "));
+  EXPECT_THAT(built_in.out, testing::Not(HasSubstr(path)));
 }
 
 TEST(Interrupts, SigtermDuringTheBannerWaitAbortsTheCheck) {

@@ -1,12 +1,15 @@
-// The pellora program itself, run as a user would: its options and the demo.
+// The pellora program itself, run as a user would: its options and the demo. Its settings
+// (the remembered loader image) live in a folder of the test's own.
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include "resources/loader_image.h"
+#include "tests/support/loader_files.h"
 
 namespace {
 
@@ -16,10 +19,17 @@ struct ProgramRun {
   QString err;
 };
 
+// Where the program finds its settings while a test runs it (the XDG folder on Linux).
+const QTemporaryDir& config_folder() {
+  static const QTemporaryDir folder;
+  return folder;
+}
+
 ProgramRun run_pellora(const QStringList& arguments, int timeout_ms = 30'000) {
   QProcess process;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("XDG_CONFIG_HOME", config_folder().path());
   process.setProcessEnvironment(environment);
   process.start(QStringLiteral(PELLORA_PROGRAM), arguments);
   if (!process.waitForFinished(timeout_ms)) {
@@ -37,6 +47,33 @@ TEST(Program, VersionNamesTheLoaderImageItCarries) {
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(run.out.startsWith("pellora ")) << run.out.toStdString();
   EXPECT_TRUE(run.out.contains(QString::fromStdString(resources::loader_image_description())));
+}
+
+TEST(Program, VersionNamesALoaderFileOrTheRememberedOne) {
+  QTemporaryDir folder;
+  const QString own = folder.filePath("own.bin");
+  test_support::write_bytes(own.toStdString(), test_support::valid_loader());
+
+  const ProgramRun given = run_pellora({"--loader", own, "--version"});
+  EXPECT_EQ(given.status, 0) << given.err.toStdString();
+  EXPECT_TRUE(given.out.contains("loader image: " + own + " (43044 bytes"))
+      << given.out.toStdString();
+
+  const ProgramRun missing = run_pellora({"--version", "--loader", folder.filePath("none.bin")});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_TRUE(missing.err.contains("\"" + folder.filePath("none.bin") +
+                                   "\" cannot be used as the loader image: "))
+      << missing.err.toStdString();
+
+  // What the system menu's choice leaves in the user's settings.
+  ASSERT_TRUE(QDir(config_folder().path()).mkpath("Pellora"));
+  QFile settings(config_folder().filePath("Pellora/pellora.conf"));
+  ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+  settings.write(("[loader]\nfile=" + own + "\n").toUtf8());
+  settings.close();
+  const ProgramRun remembered = run_pellora({"--version"});
+  settings.remove();
+  EXPECT_TRUE(remembered.out.contains("loader image: " + own)) << remembered.out.toStdString();
 }
 
 TEST(Program, RefusesOptionsAndScenariosItDoesNotKnow) {

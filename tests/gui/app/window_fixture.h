@@ -1,11 +1,13 @@
 #pragma once
-// A TForm1 built for a test: the port, the candidates and the desktop are the test's, and
-// error boxes are recorded instead of shown, so nothing blocks.
+// A TForm1 built for a test: the port, the candidates and the desktop are the test's, error
+// and About boxes are recorded instead of shown and the loader file dialog answers what the
+// test says, so nothing blocks. Nothing is remembered unless the test gives settings.
 
 #include <QApplication>
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,8 +22,10 @@ struct ShownError {
 
 class WindowUnderTest {
  public:
+  // adjust: the test's own changes to the setup, made last.
   explicit WindowUnderTest(std::unique_ptr<serial::Port> port,
-                           std::vector<std::string> candidates = {}) {
+                           std::vector<std::string> candidates = {},
+                           const std::function<void(WindowSetup&)>& adjust = {}) {
     WindowSetup setup;
     setup.port = std::move(port);
     setup.platform_port_candidates = [candidates] { return candidates; };
@@ -32,6 +36,14 @@ class WindowUnderTest {
       opened_urls.push_back(url);
       return true;
     };
+    setup.ask_loader_file = [this] {
+      ++loader_dialogs;
+      return next_loader_file;
+    };
+    setup.about_box = [this](const QString& title, const QString& text) {
+      abouts.push_back({title, text});
+    };
+    if (adjust) adjust(setup);
     form = std::make_unique<TForm1>(std::move(setup));
   }
 
@@ -41,6 +53,11 @@ class WindowUnderTest {
   std::unique_ptr<TForm1> form;
   std::vector<ShownError> errors;
   std::vector<QUrl> opened_urls;
+  // What "Loader image…" is answered with (empty: the dialog was cancelled), and how often
+  // it was asked.
+  QString next_loader_file;
+  int loader_dialogs = 0;
+  std::vector<ShownError> abouts;
 };
 
 // The log's lines as the file would hold them, without their CR LF ends.

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -106,6 +107,17 @@ TEST_F(WindowAtStart, ModesAreUncheckedAndTheListEmpty) {
   for (QWidget* control : window->control_set()) control_set.push_back(control->objectName());
   EXPECT_EQ(control_set, (std::vector<QString>{"spSkinButton1", "spSkinComboBox1", "spSkinButton2",
                                                "flsmode", "testmode"}));
+}
+
+TEST_F(WindowAtStart, ADisabledRadioButtonStillShowsWhetherItIsChecked) {
+  window->show();
+  window->flsmode->setChecked(true);
+  window->disable_control_set();
+  const QImage checked = window->flsmode->grab().toImage();
+  window->testmode->setChecked(true);  // unchecks Flash Mode
+  ASSERT_FALSE(window->flsmode->isChecked());
+  const QImage unchecked = window->flsmode->grab().toImage();
+  EXPECT_NE(checked, unchecked);
 }
 
 TEST_F(WindowAtStart, TheGaugeShowsItsValueAndPercentCentred) {

@@ -5,17 +5,21 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QImage>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include "app/link_label.h"
+#include "app/port_list_delegate.h"
 #include "app/skin.h"
 #include "app/status_lamp.h"
 #include "app/title_bar.h"
@@ -121,6 +125,69 @@ TEST_F(WindowStates, DetectPortListsWhatOpensInOrderAndDropsTheListDown) {
   EXPECT_TRUE(window->errors.empty());
 }
 
+TEST(DetectPort, EachPortShowsItsAdapterBesideItsNameWhichIsWhatTheCheckOpens) {
+  const std::string adapter = "/dev/fake0", bare = "/dev/fake1";
+  const QString description = "FT232R USB UART — FTDI (ftdi_sio), serial A50285BI";
+  auto port = std::make_unique<FakePort>(std::set<std::string>{adapter, bare});
+  FakePort* fake = port.get();
+  WindowUnderTest window(std::move(port), {adapter, bare}, [&](WindowSetup& setup) {
+    setup.describe_port = [&](const std::string& name) {
+      return name == adapter ? description.toStdString() : std::string();
+    };
+  });
+  window->show();
+  window->spSkinButton2->click();
+  QComboBox* list = window->spSkinComboBox1;
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_EQ(list->itemText(0), QString::fromStdString(adapter));
+  EXPECT_EQ(list->itemData(0, app::port_description_role).toString(), description);
+  EXPECT_EQ(list->itemData(0, Qt::ToolTipRole).toString(), description);
+  EXPECT_FALSE(list->itemData(1, app::port_description_role).isValid());
+
+  // The dropped-down list is wide enough for the description, drawn beside the name.
+  QAbstractItemView* view = list->view();
+  const int row_width = view->sizeHintForIndex(view->model()->index(0, 0)).width();
+  EXPECT_GT(row_width, view->sizeHintForIndex(view->model()->index(1, 0)).width() +
+                           view->fontMetrics().horizontalAdvance(description) / 2);
+  EXPECT_GE(view->width(), row_width);
+  EXPECT_GT(view->width(), list->width());
+  list->hidePopup();
+
+  // Picked, it reads and opens as the name alone.
+  list->setCurrentIndex(0);
+  EXPECT_EQ(list->currentText(), QString::fromStdString(adapter));
+  fake->opened.clear();
+  QTest::mouseClick(window->testmode, Qt::LeftButton);
+  QTimer::singleShot(100, window->Memo1, [&] { QTest::keyClick(window->Memo1, Qt::Key_Escape); });
+  QTest::mouseClick(window->spSkinButton1, Qt::LeftButton);
+  EXPECT_EQ(fake->opened, std::vector<std::string>{adapter});
+}
+
+TEST(DetectPort, TheDescriptionIsDrawnInTheDroppedDownRow) {
+  QComboBox list;
+  list.setItemDelegate(new app::PortListDelegate(&list));
+  app::add_port_item(list, "/dev/ttyUSB0", "FT232R USB UART — FTDI (ftdi_sio)");
+  app::add_port_item(list, "/dev/ttyUSB0", "");
+  QAbstractItemView* view = list.view();
+  const auto draw_row = [&](int row) {
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.rect = QRect(0, 0, 400, 20);
+    option.state |= QStyle::State_Enabled;
+    QImage image(option.rect.size(), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    list.itemDelegate()->paint(&painter, option, list.model()->index(row, 0));
+    return image;
+  };
+  const QImage described = draw_row(0), bare = draw_row(1);
+  const int name_end = view->fontMetrics().horizontalAdvance("/dev/ttyUSB0") + 4;
+  // The same name on both rows; only the described one has more to its right.
+  EXPECT_EQ(described.copy(0, 0, name_end, 20), bare.copy(0, 0, name_end, 20));
+  EXPECT_NE(described.copy(name_end, 0, 400 - name_end, 20),
+            bare.copy(name_end, 0, 400 - name_end, 20));
+}
+
 TEST(DetectPort, AListOfManyPortsDropsDownEightRowsAndScrollsTheRest) {
   std::set<std::string> present;
   std::vector<std::string> candidates;
@@ -208,7 +275,8 @@ TEST_F(WindowStates, TheSystemMenuMinimisesRollsUpAndCloses) {
   for (QAction* action : menu->actions()) {
     if (!action->isSeparator()) entries << action->text();
   }
-  EXPECT_EQ(entries, QStringList({"Minimise", "Roll up", "Close"}));
+  EXPECT_EQ(entries, QStringList({"Minimise", "Roll up", "Loader image…",
+                                  "Use the built-in stand-in", "About Pellora", "Close"}));
 
   menu->findChild<QAction*>("rollUpAction")->trigger();
   EXPECT_TRUE(form().rolled_up());

@@ -80,6 +80,13 @@ INSTANTIATE_TEST_SUITE_P(
                     ParsedCase{{"--list-ports"}, command(Command::list_ports)},
                     ParsedCase{{"--list-ports", "--demo"}, command(Command::list_ports, true)},
                     ParsedCase{{"--version"}, command(Command::version)},
+                    // --version names the image --loader would send.
+                    ParsedCase{{"--loader", "own.bin", "--version"},
+                               [] {
+                                 Options o = command(Command::version);
+                                 o.loader_file = "own.bin";
+                                 return o;
+                               }()},
                     ParsedCase{{"--help"}, command(Command::help)},
                     ParsedCase{{"-h"}, command(Command::help)},
                     // Asking for help needs no complete command line.
@@ -128,7 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "--list-ports cannot be combined with --port, --mode, --log, --report or "
                   "--loader"},
         ErrorCase{{"--port", "", "--mode", "flash"}, "--port needs a value"},
-        ErrorCase{{"--demo", "--mode", "flash", "--report"}, "--report needs a value"}));
+        ErrorCase{{"--demo", "--mode", "flash", "--report"}, "--report needs a value"},
+        ErrorCase{{"--version", "--loader", ""}, "--loader needs a value"}));
 
 TEST(DemoOption, IsRefusedInABuildWithoutTheSimulatedBox) {
   const auto result = parse({"--demo", "--mode", "flash"}, {});
@@ -201,6 +209,13 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--version"},
                    [] {
                      auto o = window({});
+                     o.show_version = true;
+                     return o;
+                   }()},
+        WindowCase{"VersionOfALoaderFile",
+                   {"--version", "--loader", "own.bin"},
+                   [] {
+                     auto o = window({}, {}, "own.bin");
                      o.show_version = true;
                      return o;
                    }()},
