@@ -108,7 +108,6 @@ TForm1::TForm1(HINSTANCE instance, WindowSetup setup)
     : instance_(instance),
       port_(setup.port ? std::move(setup.port) : std::make_unique<serial::SerialPort>()),
       clock_(setup.clock ? std::move(setup.clock) : std::make_unique<boot::SystemClock>()),
-      loader_image_(setup.loader_image),
       extra_port_names_(std::move(setup.extra_port_names)),
       panel_(std::make_unique<winapp::WindowPanel>(*this)),
       help_page_(winapp::help_page_address()) {
@@ -146,6 +145,9 @@ TForm1::TForm1(HINSTANCE instance, WindowSetup setup)
   title_bar_ = std::make_unique<winapp::TitleBar>(instance_, handle_);
   create_controls();
   create_tooltips();
+  add_loader_entries();
+  restore_loader_choice();
+  show_loader_in_use();
   const UINT actual_dpi = dpi_of_window(handle_, skin_.scale.dpi);
   if (actual_dpi != skin_.scale.dpi) apply_dpi(actual_dpi);
   SetTimer(handle_, lamp_timer, lamp_interval_ms, nullptr);
@@ -352,12 +354,21 @@ void TForm1::spSkinButton1Click() {
   } else {
     return;  // the button is usable only once a mode is chosen
   }
-  boot_check_running_ = true;
   notice_->hide();
-  const boot::CheckRequest request{selected_port(), mode, loader_image_};
+  // A file that cannot be read now starts no check: the port stays as it is.
+  if (mode == boot::Mode::flash && !prepare_loader()) return;
+  boot_check_running_ = true;
+  // The image views the choice's bytes: the choice stays as it is until the check ends.
+  for (const UINT entry : {winapp::command::loader_file, winapp::command::built_in_loader}) {
+    title_bar_->enable_menu_entry(entry, false);
+  }
+  const boot::CheckRequest request{selected_port(), mode, loader_choice_.image()};
   std::optional<boot::Report> report;
   run_guarded([&] { report = boot::run_boot_check(*panel_, *port_, *clock_, request); });
   boot_check_running_ = false;
+  for (const UINT entry : {winapp::command::loader_file, winapp::command::built_in_loader}) {
+    title_bar_->enable_menu_entry(entry, true);
+  }
   update_lamps();
   if (report) {
     const bool good =
@@ -492,7 +503,8 @@ void TForm1::show_notice(std::string_view text, winapp::NoticeKind kind) {
 }
 
 void TForm1::set_log_hint(const std::wstring& hint) {
-  winapp::set_log_hint(Memo1, hint);
+  log_hint_ = hint;
+  show_loader_in_use();
 }
 
 void TForm1::show_error(std::string_view message) {
@@ -566,15 +578,6 @@ void TForm1::update_lamps() {
   }
   SendMessageW(ComLed2, winapp::lamp_set_lit, open, 0);
   SendMessageW(ComLed1, winapp::lamp_set_lit, bytes_waiting, 0);
-}
-
-template <typename Handler>
-void TForm1::run_guarded(Handler handler) {
-  try {
-    handler();
-  } catch (const std::exception& error) {
-    show_error(error.what());
-  }
 }
 
 void TForm1::paint_frame(HDC target) {
@@ -671,9 +674,21 @@ LRESULT TForm1::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     }
     case WM_SYSCOMMAND:
-      if ((wparam & 0xFFF0) == winapp::roll_up_command) {
-        toggle_roll_up();
-        return 0;
+      switch (wparam & 0xFFF0) {
+        case winapp::command::roll_up:
+          toggle_roll_up();
+          return 0;
+        case winapp::command::loader_file:
+          LoaderImageClick();
+          return 0;
+        case winapp::command::built_in_loader:
+          BuiltInLoaderClick();
+          return 0;
+        case winapp::command::about:
+          AboutClick();
+          return 0;
+        default:
+          break;
       }
       break;
     case WM_COMMAND:

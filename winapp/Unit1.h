@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "boot/boot_check.h"
 #include "boot/clock.h"
+#include "frontend/loader_choice.h"
 #include "frontend/port_list.h"
 #include "serial/port.h"
 #include "winapp/notice_strip.h"
@@ -26,7 +28,6 @@ class WindowPanel;
 struct WindowSetup {
   std::unique_ptr<serial::Port> port;  // ComPort1; a serial::SerialPort when empty
   std::unique_ptr<boot::Clock> clock;  // boot::SystemClock when empty
-  std::optional<boot::LoaderImage> loader_image;
   // Names tried after the platform's COM ports (the demo box).
   std::vector<std::string> extra_port_names;
 };
@@ -65,6 +66,14 @@ class TForm1 {
   void spSkinButton3Click();
   void spSkinLinkLabel1Click();
   void FormClose();
+  // The system menu's "Loader image…", "Use the built-in stand-in" and "About Pellora".
+  void LoaderImageClick();
+  void BuiltInLoaderClick();
+  void AboutClick();
+
+  // The loader image for Flash Mode from a file; remembered between runs when asked. A file
+  // that cannot be used is refused with an error box and the previous choice stays.
+  bool choose_loader_file(const std::string& path, bool remember);
 
   void disable_control_set();
   void enable_control_set();
@@ -77,6 +86,7 @@ class TForm1 {
   // Along the log's bottom edge, not in the log: what the last check means, the wait hints,
   // where "Save Log" wrote. An empty text takes it away.
   void show_notice(std::string_view text, winapp::NoticeKind kind);
+  // Shown in the empty log, with the loader image in use below it.
   void set_log_hint(const std::wstring& hint);
   // The default error box, with its title and text rules.
   void show_error(std::string_view message);
@@ -106,10 +116,26 @@ class TForm1 {
   LRESULT hit_test(POINT screen_point) const;
   void apply_dpi(UINT dpi);
   std::string selected_port() const;
+  void add_loader_entries();
+  void restore_loader_choice();
+  void remember_loader_choice();
+  // The loader image in use, where the window tells it: Flash Mode's hint, the empty log,
+  // the menu's mark.
+  void show_loader_in_use();
+  // As a Flash Mode check starts: the chosen file read again, its warnings or the stand-in's
+  // note; false when the file cannot be used now, and no check starts.
+  bool prepare_loader();
+  void set_tooltip(HWND control, const std::wstring& text);
   int window_height() const;
   // Runs a handler; an error escaping it goes to the default error box.
   template <typename Handler>
-  void run_guarded(Handler handler);
+  void run_guarded(Handler handler) {
+    try {
+      handler();
+    } catch (const std::exception& error) {
+      show_error(error.what());
+    }
+  }
 
   HINSTANCE instance_;
   HWND handle_ = nullptr;
@@ -124,7 +150,8 @@ class TForm1 {
   winapp::SkinContext skin_;
   std::unique_ptr<serial::Port> port_;
   std::unique_ptr<boot::Clock> clock_;
-  std::optional<boot::LoaderImage> loader_image_;
+  frontend::LoaderChoice loader_choice_;
+  std::wstring log_hint_;
   std::vector<std::string> extra_port_names_;
   std::vector<frontend::PortEntry> port_entries_;
   std::unique_ptr<winapp::WindowPanel> panel_;

@@ -22,3 +22,14 @@ inline constexpr int minimise_button = 121;
 inline constexpr int close_button = 122;
 
 }  // namespace winapp::id
+
+// The window's own entries in its system menu. The low four bits of a system command belong
+// to the system.
+namespace winapp::command {
+
+inline constexpr unsigned roll_up = 0x0010;
+inline constexpr unsigned loader_file = 0x0020;      // "Loader image…"
+inline constexpr unsigned built_in_loader = 0x0030;  // "Use the built-in stand-in"
+inline constexpr unsigned about = 0x0040;
+
+}  // namespace winapp::command

@@ -11,9 +11,10 @@
 
 #include "boot/report.h"
 #include "frontend/command_line.h"
+#include "frontend/loader_choice.h"
 #include "frontend/program.h"
-#include "resources/loader_image.h"
 #include "winapp/Unit1.h"
+#include "winapp/loader_setting.h"
 #include "winapp/win_text.h"
 
 #ifdef PELLORA_HAVE_DEMO
@@ -68,12 +69,24 @@ void say(const std::string& text, bool is_error) {
               static_cast<UINT>(MB_OK | (is_error ? MB_ICONSTOP : MB_ICONINFORMATION)));
 }
 
-boot::LoaderImage embedded_loader_image() {
-  boot::LoaderImage image;
-  if (auto bytes = resources::find_rcdata("dmboot")) image.bytes = *bytes;
-  image.source = resources::embedded_loader_is_stand_in() ? boot::LoaderSource::stand_in
-                                                          : boot::LoaderSource::file;
-  return image;
+// --version: the image a window started with these options would send. A --loader file that
+// cannot be used is an error; a remembered one that cannot is left for the built-in image,
+// as the window does.
+int print_version(const frontend::WindowOptions& options) {
+  frontend::LoaderChoice choice;
+  if (options.loader_file) {
+    auto loaded = frontend::load_loader_file(*options.loader_file);
+    if (const auto* refusal = std::get_if<frontend::LoaderRefusal>(&loaded)) {
+      say("pellora: " + frontend::refusal_text(*refusal) + "\n", true);
+      return 2;
+    }
+    choice.file = std::get<frontend::LoaderFile>(std::move(loaded));
+  } else if (const std::string remembered = winapp::remembered_loader_file(); !remembered.empty()) {
+    auto loaded = frontend::load_loader_file(remembered);
+    if (auto* file = std::get_if<frontend::LoaderFile>(&loaded)) choice.file = std::move(*file);
+  }
+  say(frontend::version_text("pellora", choice.description()) + "\n", false);
+  return 0;
 }
 
 std::vector<std::string> demo_scenarios() {
@@ -94,10 +107,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     return 2;
   }
   const auto& options = std::get<frontend::WindowOptions>(parsed);
-  if (options.show_version) {
-    say(frontend::version_text("pellora", resources::loader_image_description()) + "\n", false);
-    return 0;
-  }
+  if (options.show_version) return print_version(options);
   if (options.show_help) {
     say(frontend::window_help_text(scenarios), false);
     return 0;
@@ -115,7 +125,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   InitCommonControlsEx(&controls);
 
   WindowSetup setup;
-  setup.loader_image = embedded_loader_image();
   std::wstring log_hint =
       L"Pick the port, choose a mode, press \"Detect DM >>\" and switch the box on.";
 #ifdef PELLORA_HAVE_DEMO
@@ -137,6 +146,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
   TForm1 form(instance, std::move(setup));
   form.set_log_hint(log_hint);
   form.show(show_command);
+  // For this run only; the menu's choice is the one remembered.
+  if (options.loader_file) form.choose_loader_file(*options.loader_file, false);
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) form.dispatch(message);
   return static_cast<int>(message.wParam);

@@ -159,10 +159,32 @@ TitleBar::TitleBar(HINSTANCE instance, HWND window) : window_(window) {
   for (int i = 0; i < GetMenuItemCount(menu); ++i) {
     if (GetMenuItemID(menu, i) == SC_MINIMIZE) minimise_at = i;
   }
-  InsertMenuW(menu, static_cast<UINT>(minimise_at + 1), MF_BYPOSITION | MF_STRING, roll_up_command,
+  InsertMenuW(menu, static_cast<UINT>(minimise_at + 1), MF_BYPOSITION | MF_STRING, command::roll_up,
               L"Roll up");
-  // The loader image choice ("Loader image…", "Use the built-in stand-in") goes here, after
-  // "Roll up", once the shared loader choice (frontend/loader_choice.h) is part of the kit.
+}
+
+void TitleBar::add_menu_entry(UINT command_id, const wchar_t* text) const {
+  HMENU menu = GetSystemMenu(window_, FALSE);
+  // Before the line that comes before "Close".
+  int close_at = GetMenuItemCount(menu);
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    if (GetMenuItemID(menu, i) == SC_CLOSE) close_at = i;
+  }
+  const UINT at = static_cast<UINT>(close_at > 0 ? close_at - 1 : 0);
+  if (command_id == 0) {
+    InsertMenuW(menu, at, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+  } else {
+    InsertMenuW(menu, at, MF_BYPOSITION | MF_STRING, command_id, text);
+  }
+}
+
+void TitleBar::mark_menu_entry(UINT first, UINT last, UINT marked) const {
+  CheckMenuRadioItem(GetSystemMenu(window_, FALSE), first, last, marked, MF_BYCOMMAND);
+}
+
+void TitleBar::enable_menu_entry(UINT command_id, bool enabled) const {
+  EnableMenuItem(GetSystemMenu(window_, FALSE), command_id,
+                 static_cast<UINT>(MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED)));
 }
 
 void TitleBar::place(const Scale& scale, int width) const {
@@ -218,8 +240,8 @@ void TitleBar::show_system_menu(std::optional<POINT> at) const {
 }
 
 void TitleBar::show_rolled_up(bool rolled_up) const {
-  ModifyMenuW(GetSystemMenu(window_, FALSE), roll_up_command, MF_BYCOMMAND | MF_STRING,
-              roll_up_command, rolled_up ? L"Roll down" : L"Roll up");
+  ModifyMenuW(GetSystemMenu(window_, FALSE), command::roll_up, MF_BYCOMMAND | MF_STRING,
+              command::roll_up, rolled_up ? L"Roll down" : L"Roll up");
 }
 
 }  // namespace winapp

@@ -18,8 +18,6 @@ namespace winapp {
 // At 96 DPI: the window's frame around the bar and its client area, and the bar's height.
 inline constexpr int window_frame_width = 1;
 inline constexpr int title_bar_height = 28;
-// The system menu's own entry; the low four bits of a system command belong to the system.
-inline constexpr UINT roll_up_command = 0x0010;
 
 class TitleBar {
  public:
@@ -40,6 +38,12 @@ class TitleBar {
   void show_system_menu(std::optional<POINT> at = std::nullopt) const;
   // The menu's entry says which way the next roll goes.
   void show_rolled_up(bool rolled_up) const;
+
+  // An entry of the window's own in the system menu, before "Close" (command 0: a line).
+  void add_menu_entry(UINT command, const wchar_t* text) const;
+  // The radio mark on one of a run of entries.
+  void mark_menu_entry(UINT first, UINT last, UINT marked) const;
+  void enable_menu_entry(UINT command, bool enabled) const;
 
  private:
   HWND window_;

@@ -21,8 +21,12 @@
 //   expect-focus-in-window        the keyboard focus is on one of the window's controls
 //   write-log=FILE                the log pane's text, as UTF-8
 //   write-diagnosis=FILE          the diagnosis area's text, as UTF-8
-//   dismiss-error=FILE|SECONDS    a message box comes up: its title, a line break and its
+//   dismiss-box=FILE|SECONDS      a message box comes up: its title, a line break and its
 //                                 text go to FILE, and its OK button is clicked
+//   system-command=NAME           an entry of the window's own in its system menu: roll-up,
+//                                 loader-file, built-in-loader, about
+//   choose-file=PATH|SECONDS      the file dialog titled "Loader image" comes up; the path
+//                                 goes into its file name field and "Open" is clicked
 //   no-error=SECONDS              no message box comes up in that time
 //   wait-exit=SECONDS             the window has gone and its process has ended
 //   double-click-title            a double-click on the title bar (rolls the window up or down)
@@ -201,7 +205,7 @@ class Driver {
     const auto flag = [&](std::size_t i) { return arg(i) == "1"; };
 
     if (verb == "wait-window") return wait_window(seconds(0));
-    if (verb != "dismiss-error") check_no_message_box();
+    if (verb != "dismiss-box") check_no_message_box();
     if (verb == "click") return click(control(arg(0)));
     if (verb == "select-port") return select_port(arg(0));
     if (verb == "key") return press_escape();
@@ -253,7 +257,20 @@ class Driver {
     if (verb == "write-diagnosis") {
       return write_file(arg(0), narrow(text_of(by_id(winapp::id::diagnosis))));
     }
-    if (verb == "dismiss-error") {
+    if (verb == "system-command") {
+      const std::string& name = arg(0);
+      const unsigned command = name == "roll-up"           ? winapp::command::roll_up
+                               : name == "loader-file"     ? winapp::command::loader_file
+                               : name == "built-in-loader" ? winapp::command::built_in_loader
+                               : name == "about"           ? winapp::command::about
+                                                           : 0u;
+      if (command == 0) throw Failure{"no such entry"};
+      // Posted: an entry may open a dialog, which the next steps work.
+      PostMessageW(form_, WM_SYSCOMMAND, command, 0);
+      return;
+    }
+    if (verb == "choose-file") return choose_file(arg(0), seconds(1));
+    if (verb == "dismiss-box") {
       HWND box = nullptr;
       wait_until([&] { return (box = message_box()) != nullptr; }, seconds(1),
                  "no message box came up", false);
@@ -444,7 +461,34 @@ class Driver {
     return search.found;
   }
 
-  HWND message_box() const { return top_level_of_class(L"#32770"); }
+  // A message box is a dialog with its text in a static control of id 0xFFFF; a file
+  // dialog is one too, without it.
+  HWND message_box() const {
+    HWND dialog = top_level_of_class(L"#32770");
+    return dialog && GetDlgItem(dialog, 0xFFFF) ? dialog : nullptr;
+  }
+
+  void choose_file(const std::string& path, std::chrono::duration<double> limit) {
+    HWND dialog = nullptr;
+    wait_until(
+        [&] {
+          dialog = top_level_of_class(L"#32770");
+          return dialog && text_of(dialog) == L"Loader image";
+        },
+        limit, "no file dialog came up");
+    // The file name field: a combo box (cmb13) in the Explorer-style dialog, an edit (edt1)
+    // in the older one.
+    HWND name = GetDlgItem(dialog, 0x47C);
+    if (!name) name = GetDlgItem(dialog, 0x480);
+    if (!name) throw Failure{"the file dialog has no file name field"};
+    const std::wstring wide = widen(path);
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    HWND open = GetDlgItem(dialog, IDOK);
+    if (!open) throw Failure{"the file dialog has no Open button"};
+    click_at_centre_of(open, dialog);
+    wait_until([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); },
+               std::chrono::seconds(5), "the file dialog stays open", false);
+  }
 
   static std::wstring message_box_text(HWND box) {
     HWND text = GetDlgItem(box, 0xFFFF);

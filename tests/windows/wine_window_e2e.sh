@@ -118,6 +118,8 @@ start_wine() {
     quietly "$wine" wineboot --init
     quietly "$wineserver" -w
   fi
+  # No loader image remembered from an earlier run.
+  "$wine" reg delete 'HKCU\Software\Pellora' /f </dev/null >>"$work/wine.log" 2>&1 || true
   write_port_map >"$work/ports.reg"
   quietly "$wine" regedit /S "$(win_path "$work/ports.reg")"
   # Wine reads its COM port map when its server starts.
@@ -253,7 +255,7 @@ case_flash_mode_and_save_log() {
     "write-log=$(win_path "$out_dir/pane.txt")" \
     "write-diagnosis=$(win_path "$out_dir/diagnosis.txt")" \
     "hold-file=$log_file" "click=Save Log" \
-    "dismiss-error=$(win_path "$out_dir/error.txt")|10" \
+    "dismiss-box=$(win_path "$out_dir/error.txt")|10" \
     "snapshot=$log_file|$(win_path "$out_dir/older.log")" "release-file" \
     "click=Save Log" "no-error=1" "write-diagnosis=$(win_path "$out_dir/saved.txt")" \
     "click=Close" "wait-exit=15"
@@ -335,7 +337,7 @@ case_device_lost() {
   start_box unplug-during-upload || problem "no simulated box"
   start_window lost
   drive "click=Detect Port" "select-port=$port" "click=Flash Mode" "click=Detect DM >>" \
-    "wait-log-line=$power_on|15" "dismiss-error=$(win_path "$out_dir/error.txt")|60" \
+    "wait-log-line=$power_on|15" "dismiss-box=$(win_path "$out_dir/error.txt")|60" \
     "expect-lamp=Port open|0" "expect-enabled=Detect DM >>|1" "expect-visible=Save Log|0" \
     "write-log=$(win_path "$out_dir/pane.txt")" "click=Close" "wait-exit=15"
   expect_in "$out_dir/error.txt" '^pellora$'
@@ -365,6 +367,37 @@ case_window_and_title_bar() {
     "expect-window-size=612|375" "expect-focus=#110" \
     "click=Minimise" "expect-minimised=1" "close-window" "wait-exit=15"
   finish_case window_and_title_bar
+}
+
+# The loader image from the system menu: a file of the user's through the file dialog, its
+# warnings in the notice, remembered for the next run; the built-in image again; About. A
+# --loader file that cannot be used is refused with an error box.
+case_loader_menu() {
+  local files="$work/loader-files"
+  mkdir -p "$files"
+  head -c 100 /dev/zero >"$files/short.bin"
+  local short
+  short=$(win_path "$files/short.bin")
+  start_window loader
+  drive "system-command=loader-file" "choose-file=$short|10" \
+    "write-diagnosis=$(win_path "$out_dir/chosen.txt")" "close-window" "wait-exit=15"
+  expect_in "$out_dir/chosen.txt" 'short\.bin'
+  expect_in "$out_dir/chosen.txt" '100 bytes'
+  stop_window
+  start_window loader-again
+  drive "write-diagnosis=$(win_path "$out_dir/remembered.txt")" \
+    "system-command=built-in-loader" "write-diagnosis=$(win_path "$out_dir/built-in.txt")" \
+    "system-command=about" "dismiss-box=$(win_path "$out_dir/about.txt")|10" \
+    "close-window" "wait-exit=15"
+  expect_in "$out_dir/remembered.txt" 'short\.bin'
+  expect_in "$out_dir/built-in.txt" '^Loader image: .*stand-in'
+  expect_in "$out_dir/about.txt" '^About Pellora$'
+  expect_in "$out_dir/about.txt" '^pellora [0-9]+\.[0-9]+\.[0-9]+$'
+  stop_window
+  start_window loader-missing --loader "$(win_path "$files/missing.bin")"
+  drive "dismiss-box=$(win_path "$out_dir/refused.txt")|10" "close-window" "wait-exit=15"
+  expect_in "$out_dir/refused.txt" 'missing\.bin.*cannot be used as the loader image'
+  finish_case loader_menu
 }
 
 # The demo: the box inside the program, behind the port "DEMO", no COM port needed.
@@ -425,7 +458,7 @@ else
   started=$SECONDS
   for name in window_and_title_bar flash_mode_and_save_log esc_during_banner_wait test_mode \
     detect_port_empty \
-    close_during_check device_lost demo version; do
+    close_during_check device_lost loader_menu demo version; do
     if [ ${#only[@]} -eq 0 ] || [[ " ${only[*]} " == *" $name "* ]]; then "case_$name"; fi
   done
   say "$passed passed, $failed failed ($((SECONDS - started)) s)"
