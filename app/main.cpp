@@ -14,6 +14,7 @@
 #include "frontend/command_line.h"
 #include "frontend/loader_choice.h"
 #include "frontend/program.h"
+#include "frontend/standard_streams.h"
 
 #ifdef PELLORA_HAVE_DEMO
 #include "sim/simulated_box.h"
@@ -80,6 +81,8 @@ QStringList raw_arguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Qt's warnings and the serial port must not share a descriptor number.
+  if (!frontend::fill_closed_standard_streams()) return 1;
   const std::vector<std::string> scenarios = demo_scenarios();
   // --version, --help and mistyped options are answered without a display.
   const auto early =

@@ -42,6 +42,7 @@ class WatchNotes {
     seen.first_bytes.insert(
         seen.first_bytes.end(), piece.begin(),
         piece.begin() + static_cast<std::ptrdiff_t>(std::min(room, piece.size())));
+    d_.panel.report_so_far(d_.report);
   }
 
   void hint_while_waiting() {
@@ -75,7 +76,7 @@ class WatchNotes {
 }  // namespace
 
 BannerWatchResult watch_for_banner(Dialogue& d) {
-  d.report.stage = Stage::banner;
+  enter_stage(d, Stage::banner);
   WatchNotes notes(d);
   BannerWatchResult result;
   serial::Bytes carried;
@@ -99,7 +100,8 @@ BannerWatchResult watch_for_banner(Dialogue& d) {
 }
 
 bool leave_banner_watch(Dialogue& d) {
-  // A close request (Ctrl-C during the read) ends the wait like Esc does.
+  // A close (Ctrl-C) that ended the wait stops the check here too, so the report says it
+  // was the wait for the banner that was stopped.
   if (d.panel.abort_flag() || d.panel.close_requested()) {
     d.panel.set_abort_flag(false);
     return stop_on_user_abort(d);

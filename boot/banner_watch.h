@@ -36,9 +36,8 @@ struct BannerWatchResult {
 // silent or noisy line goes to the panel while it waits.
 BannerWatchResult watch_for_banner(Dialogue& dialogue);
 
-// After the watch: on Esc (or a close request) clears the abort flag, logs "User Abort!" and
-// stops the check;
-// otherwise sets the dialogue profile and returns true.
+// After the watch: on Esc or a close request clears the abort flag, logs "User Abort!" and
+// stops the check; otherwise sets the dialogue profile and returns true.
 bool leave_banner_watch(Dialogue& dialogue);
 
 }  // namespace boot

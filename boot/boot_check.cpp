@@ -18,7 +18,7 @@ void run_steps(Dialogue& d, const CheckRequest& request) {
   // An Esc pressed before this check, or late in the last one, is not meant for this one.
   d.panel.set_abort_flag(false);
 
-  d.report.stage = Stage::open;
+  enter_stage(d, Stage::open);
   if (!open_for_boot_check(d)) return;
 
   if (request.mode == Mode::flash) {
@@ -30,7 +30,7 @@ void run_steps(Dialogue& d, const CheckRequest& request) {
   }
 
   d.panel.process_pending_messages();
-  d.report.stage = Stage::done;
+  enter_stage(d, Stage::done);
   d.report.outcome = Outcome::success;
   // The box had answered; a line lost on the very last read is told after the verdict.
   if (d.report.after_verdict_note.empty()) d.report.after_verdict_note = d.port.pending_error();

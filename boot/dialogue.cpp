@@ -29,6 +29,11 @@ void configure_and_open(Panel& panel, serial::Port& port, const std::string& nam
 
 }  // namespace
 
+void enter_stage(Dialogue& d, Stage stage) {
+  d.report.stage = stage;
+  d.panel.report_so_far(d.report);
+}
+
 bool open_for_boot_check(Dialogue& d) {
   try {
     configure_and_open(d.panel, d.port, d.report.port);
@@ -57,6 +62,11 @@ void release_after_device_error(Panel& panel, serial::Port& port) {
 }
 
 bool stop(Dialogue& d, Outcome why) {
+  // A wrong answer that came just as the line went (its bytes returned, the hang-up kept for
+  // the next use of the port): the loss goes with the verdict rather than away with the port.
+  if (why == Outcome::wrong_answer && d.report.after_verdict_note.empty()) {
+    d.report.after_verdict_note = d.port.pending_error();
+  }
   release(d.panel, d.port);
   d.report.outcome = why;
   return false;

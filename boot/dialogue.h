@@ -17,6 +17,9 @@ struct Dialogue {
   Report& report;
 };
 
+// The check moves on to the given step; the panel hears of the report as it stands.
+void enter_stage(Dialogue& dialogue, Stage stage);
+
 // Resets the gauge, sets 115200 baud, one stop bit, the chosen port and the watch profile,
 // opens it and asserts DTR and RTS, then logs "Power ON DB Device [ESC to Abort]". If any
 // of that fails (no port chosen included) it logs "Failed Open Com Port!", closes the port,

@@ -34,6 +34,7 @@ bool stop_on_wrong_response(Dialogue& d, std::size_t expected, serial::Bytes rec
 bool upload_loader(Dialogue& d, const LoaderImage& loader) {
   const serial::ByteView image = loader.bytes;
   d.report.loader = LoaderSent{loader.source, image.size(), loader.header_ok, loader.crc_ok};
+  d.panel.report_so_far(d.report);
   add_line(d.panel, sending_flash_loader_line);
   const auto total = static_cast<std::uint32_t>(image.size());
   std::size_t taken = 0;
@@ -67,7 +68,7 @@ bool flash_handshake(Dialogue& d) {
   if (!leave_banner_watch(d)) return false;
 
   // Greet the boot ROM; it answers "ok" LF CR.
-  d.report.stage = Stage::greeting;
+  enter_stage(d, Stage::greeting);
   if (stop_if_closed(d)) return false;
   d.port.write(greeting);
   serial::Bytes greeting_answer = d.port.read(greeting_reply.size());
@@ -77,7 +78,7 @@ bool flash_handshake(Dialogue& d) {
   log_status_message(d.panel, StatusMessage::dreambox_detected);
 
   // The start command; the boot ROM gets ready for the loader.
-  d.report.stage = Stage::start;
+  enter_stage(d, Stage::start);
   if (stop_if_closed(d)) return false;
   d.port.write(start_command);
   serial::Bytes start_answer = d.port.read(start_reply.size());
@@ -94,12 +95,12 @@ bool flash_handshake(Dialogue& d) {
 
 bool flash_upload_and_check(Dialogue& d, const std::optional<LoaderImage>& loader) {
   // The loader, piece by piece.
-  d.report.stage = Stage::upload;
+  enter_stage(d, Stage::upload);
   if (stop_if_closed(d)) return false;
   if (loader && !upload_loader(d, *loader)) return false;
 
   // Let the loader start, and drop whatever the boot ROM said meanwhile.
-  d.report.stage = Stage::loader;
+  enter_stage(d, Stage::loader);
   d.panel.process_pending_messages();
   d.clock.sleep_for(loader_start_pause);
   d.port.read(rom_chatter_read_size);

@@ -41,6 +41,10 @@ class Panel {
   // While the banner watch waits: what the line has brought so far, for a hint beside the
   // log (never in it). WaitHint::none takes the hint away.
   virtual void show_wait_hint(WaitHint hint, const BannerWatchSeen& seen) = 0;
+
+  // The report as it stands, each time the check moves on or the banner watch reads: for a
+  // front end that may have to end at once (a second Ctrl-C) and still say how far it got.
+  virtual void report_so_far(const Report& report) { (void)report; }
 };
 
 }  // namespace boot

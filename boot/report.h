@@ -91,8 +91,8 @@ struct Report {
   // The serial error's text when the port could not be opened or the device failed.
   std::string error;
   serial::Fault fault = serial::Fault::other;
-  // A loss of the line noticed after the verdict (the box had already answered): the
-  // verdict stands, this says what happened next.
+  // A loss of the line noticed after the verdict (the box had already answered, rightly or
+  // wrongly): the verdict stands, this says what happened next.
   std::string after_verdict_note;
   BannerWatchSeen banner_watch;
   std::optional<FailedRead> failed_read;

@@ -11,7 +11,7 @@ bool test_capture(Dialogue& d) {
   if (!leave_banner_watch(d)) return false;
 
   // Wake the console; what it prints goes to the log as it came, line breaks and all.
-  d.report.stage = Stage::console;
+  enter_stage(d, Stage::console);
   if (stop_if_closed(d)) return false;
   d.port.write(wake_up_burst);
   add_line(d.panel, d.port.read(burst_answer_read_size));

@@ -5,6 +5,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <utility>
 
 #include "cli/console.h"
 
@@ -12,14 +15,28 @@ namespace cli {
 namespace {
 
 std::atomic<int> interrupt_count{0};
+std::mutex last_words_mutex;
+std::function<void()> last_words;
 
+// Windows runs each console event on a thread of its own, so the last words are written
+// right here; a third event, on another thread, ends the program even while they are.
 BOOL WINAPI on_console_event(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
-      if (interrupt_count.fetch_add(1) + 1 >= 2) std::_Exit(130);
+    case CTRL_CLOSE_EVENT: {
+      const int count = interrupt_count.fetch_add(1) + 1;
+      if (count == 2) {
+        std::function<void()> words;
+        {
+          const std::lock_guard lock(last_words_mutex);
+          words = last_words;
+        }
+        if (words) words();
+      }
+      if (count >= 2) std::_Exit(130);
       return TRUE;
+    }
     default:
       return FALSE;
   }
@@ -37,6 +54,12 @@ Console::Console() {
 
 Console::~Console() {
   SetConsoleCtrlHandler(on_console_event, FALSE);
+  set_last_words({});
+}
+
+void Console::set_last_words(std::function<void()> words) {
+  const std::lock_guard lock(last_words_mutex);
+  last_words = std::move(words);
 }
 
 bool Console::esc_pressed() {

@@ -23,6 +23,7 @@
 #include "frontend/port_list.h"
 #include "frontend/program.h"
 #include "frontend/report_json.h"
+#include "frontend/standard_streams.h"
 #include "serial/serial_port.h"
 
 namespace {
@@ -88,12 +89,43 @@ bool write_output_file(const std::string& path, std::string_view text, std::stri
   return false;
 }
 
+// When the check began, for the report.
+struct CheckStart {
+  std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
+  std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
+};
+
+// Writes --log and --report, if asked for; returns the status the program ends with: a
+// success whose files could not be written becomes exit_log_not_written.
+cli::ExitStatus write_output_files(const frontend::CliOptions& options, const CheckStart& start,
+                                   const boot::Report& report, const std::string& log_text,
+                                   cli::ExitStatus status) {
+  if (options.log_file && !write_output_file(*options.log_file, log_text, "log") &&
+      status == cli::exit_success) {
+    status = cli::exit_log_not_written;
+  }
+  if (options.report_file) {
+    frontend::ReportContext context;
+    context.tool = program;
+    context.version = PELLORA_VERSION;
+    context.exit_status = status;
+    context.log_text = log_text;
+    context.started_at = start.wall;
+    context.duration = std::chrono::steady_clock::now() - start.steady;
+    // The status the program will end with, a report that cannot be written included.
+    const std::string json = frontend::report_json(report, context);
+    if (!write_output_file(*options.report_file, json, "report") && status == cli::exit_success) {
+      status = cli::exit_log_not_written;
+    }
+  }
+  return status;
+}
+
 int run_check(const frontend::CliOptions& options) {
   // Read as the check starts, before the port (or the demo box) is touched.
   const std::optional<frontend::LoaderChoice> loader = choose_loader(options);
   if (!loader) return cli::exit_usage;
-  const auto started_at = std::chrono::system_clock::now();
-  const auto started = std::chrono::steady_clock::now();
+  const CheckStart start;
   const auto demo = start_demo(options);
   const std::string port_name = demo ? demo->port_name() : options.port;
   if (demo) {
@@ -127,6 +159,15 @@ int run_check(const frontend::CliOptions& options) {
   settings.show_controls = cli::Console::stdout_is_terminal();
   cli::TerminalPanel panel(std::move(settings));
 
+  // A second Ctrl-C ends the program at once, wherever the check is (a stalled read, a
+  // device that hangs): the log and the report so far are written all the same.
+  console.set_last_words([&options, start, so_far = panel.check_so_far()] {
+    boot::Report report = so_far->report();
+    report.outcome = boot::Outcome::aborted;
+    write_output_files(options, start, report, so_far->log_text(), cli::exit_aborted);
+    say(frontend::outcome_summary(report));
+  });
+
   if (*options.mode == boot::Mode::flash && loader->sends_stand_in() && !demo) {
     panel.say("note: " + frontend::stand_in_notice());
   }
@@ -135,25 +176,10 @@ int run_check(const frontend::CliOptions& options) {
   const boot::Report report =
       boot::run_boot_check(panel, port, clock, {port_name, *options.mode, loader->image()});
 
-  cli::ExitStatus status = cli::exit_status_for(report.outcome);
-  if (options.log_file && !write_output_file(*options.log_file, panel.log_text(), "log") &&
-      status == cli::exit_success) {
-    status = cli::exit_log_not_written;
-  }
-  if (options.report_file) {
-    frontend::ReportContext context;
-    context.tool = program;
-    context.version = PELLORA_VERSION;
-    context.exit_status = status;
-    context.log_text = panel.log_text();
-    context.started_at = started_at;
-    context.duration = std::chrono::steady_clock::now() - started;
-    // The status the program will end with, a report that cannot be written included.
-    const std::string json = frontend::report_json(report, context);
-    if (!write_output_file(*options.report_file, json, "report") && status == cli::exit_success) {
-      status = cli::exit_log_not_written;
-    }
-  }
+  // Written once: a second Ctrl-C from here on only ends the program.
+  console.set_last_words({});
+  const cli::ExitStatus status = write_output_files(options, start, report, panel.log_text(),
+                                                    cli::exit_status_for(report.outcome));
   // Where it happened, in the system's words; then what it means.
   if (!report.error.empty()) panel.say("error: " + report.error);
   panel.say(frontend::outcome_summary(report));
@@ -166,6 +192,7 @@ int run_check(const frontend::CliOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!frontend::fill_closed_standard_streams()) return cli::exit_device_error;
   const std::vector<std::string> args(argv + 1, argv + argc);
   const auto scenarios = cli::DemoBox::scenario_names();
   const auto parsed = frontend::parse_cli_options(args, scenarios);

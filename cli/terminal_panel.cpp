@@ -9,9 +9,10 @@ namespace {
 
 constexpr int bar_width = 40;
 
-void print(std::FILE* stream, std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
+// False when the stream took the text only in part, or not at all.
+bool print(std::FILE* stream, std::string_view text) {
+  const bool whole = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+  return std::fflush(stream) == 0 && whole;
 }
 
 // ^[ for ESC, ^? for DEL: what a terminal's own echo shows for them.
@@ -31,6 +32,31 @@ std::string with_controls_shown(std::string_view text) {
 
 }  // namespace
 
+void CheckSoFar::clear_log() {
+  const std::lock_guard lock(mutex_);
+  log_text_.clear();
+}
+
+void CheckSoFar::append_log(std::string_view text) {
+  const std::lock_guard lock(mutex_);
+  log_text_.append(text);
+}
+
+void CheckSoFar::set_report(const boot::Report& report) {
+  const std::lock_guard lock(mutex_);
+  report_ = report;
+}
+
+std::string CheckSoFar::log_text() const {
+  const std::lock_guard lock(mutex_);
+  return log_text_;
+}
+
+boot::Report CheckSoFar::report() const {
+  const std::lock_guard lock(mutex_);
+  return report_;
+}
+
 TerminalPanel::TerminalPanel(TerminalPanelSettings settings) : settings_(std::move(settings)) {}
 
 TerminalPanel::~TerminalPanel() {
@@ -39,15 +65,18 @@ TerminalPanel::~TerminalPanel() {
 
 void TerminalPanel::clear_log() {
   log_text_.clear();
+  so_far_->clear_log();
 }
 
 void TerminalPanel::append_log_line(std::string_view text) {
   finish_progress_bar();
+  const std::size_t line_start = log_text_.size();
   log_text_.append(text);
   log_text_.append("\r\n");
+  so_far_->append_log(std::string_view(log_text_).substr(line_start));
   std::string line = settings_.show_controls ? with_controls_shown(text) : std::string(text);
   line += '\n';
-  print(settings_.log_out, line);  // flushed per line, also into a pipe
+  print_log(line);  // flushed per line, also into a pipe
 }
 
 void TerminalPanel::set_progress(int percent) {
@@ -57,7 +86,7 @@ void TerminalPanel::set_progress(int percent) {
   bar.append(static_cast<std::size_t>(filled), '#');
   bar.append(static_cast<std::size_t>(bar_width - filled), '.');
   bar += "] " + std::to_string(percent) + "%";
-  print(settings_.messages, bar);
+  print_message(bar);
   progress_bar_drawn_ = true;
 }
 
@@ -84,13 +113,21 @@ void TerminalPanel::show_wait_hint(boot::WaitHint hint, const boot::BannerWatchS
 
 void TerminalPanel::say(std::string_view text) {
   finish_progress_bar();
-  print(settings_.messages, std::string(text) + "\n");
+  print_message(std::string(text) + "\n");
 }
 
 void TerminalPanel::finish_progress_bar() {
   if (!progress_bar_drawn_) return;
-  print(settings_.messages, "\n");
+  print_message("\n");
   progress_bar_drawn_ = false;
+}
+
+void TerminalPanel::print_log(std::string_view text) {
+  if (!log_out_failed_) log_out_failed_ = !print(settings_.log_out, text);
+}
+
+void TerminalPanel::print_message(std::string_view text) {
+  if (!messages_failed_) messages_failed_ = !print(settings_.messages, text);
 }
 
 }  // namespace cli

@@ -159,7 +159,8 @@ std::string scenarios_footer(std::span<const std::string> scenarios) {
 
 constexpr const char* cli_footer =
     "The log goes to stdout, one line at a time; errors, hints and what went wrong go to\n"
-    "stderr. Press Esc (or Ctrl-C) to abort the wait for the box; Ctrl-C twice ends at once.\n"
+    "stderr. Press Esc (or Ctrl-C) to abort the wait for the box; Ctrl-C twice ends at once,\n"
+    "after writing --log and --report with what the check had so far.\n"
     "\n"
     "exit status:\n"
     "  0    the boot check succeeded\n"

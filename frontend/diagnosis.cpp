@@ -73,6 +73,14 @@ std::string banner_failure(const Report& r) {
          "cable, and try another adapter.";
 }
 
+// The line went just as the wrong answer came: likely the reason for it.
+std::string line_lost_note(const Report& r) {
+  if (r.after_verdict_note.empty()) return {};
+  return " The line was lost just after that answer (" + r.after_verdict_note +
+         "): the adapter may have been pulled out or lost its power. Check it and the cable, "
+         "then try again.";
+}
+
 std::string wrong_answer(const Report& r) {
   const std::string came = r.failed_read ? what_came(*r.failed_read) : "it did not answer";
   switch (r.stage) {
@@ -179,7 +187,7 @@ std::string diagnosis(const Report& r) {
     case Outcome::open_failed:
       return open_failure(r);
     case Outcome::wrong_answer:
-      return wrong_answer(r);
+      return wrong_answer(r) + line_lost_note(r);
     case Outcome::device_error:
       return "The serial device failed " + where(r.stage) + ": " + r.error +
              ". The adapter was probably unplugged or lost its power. Plug it in again, press "

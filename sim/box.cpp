@@ -51,14 +51,24 @@ void Box::ignore(std::span<const std::uint8_t> bytes, std::string_view why) {
   recorder_.note("ignored " + std::to_string(bytes.size()) + " bytes " + std::string(why));
 }
 
-void Box::power_on(SteadyTime /*now*/) {
+void Box::reach(Stage stage, SteadyTime now) {
+  recorder_.stage(stage);
+  if (tweaks_.unplugs_after != stage) return;
+  phase_ = Phase::dead;
+  outbox_.clear();
+  unplug_at_ = now + unplug_delay;
+}
+
+void Box::power_on(SteadyTime now) {
   if (powered()) return;
-  recorder_.stage(Stage::powered_on);
-  if (!tweaks_.greets) {
+  phase_ = Phase::sending_banner;
+  reach(Stage::powered_on, now);
+  if (phase_ == Phase::dead) return;
+  if (!tweaks_.greets || tweaks_.noise_instead_of_banner > 0) {
     phase_ = Phase::dead;
+    if (tweaks_.noise_instead_of_banner > 0) send(garbage(tweaks_.noise_instead_of_banner));
     return;
   }
-  phase_ = Phase::sending_banner;
   send_banner();
 }
 
@@ -73,6 +83,7 @@ void Box::power_off() {
   image_.clear();
   frames_ = FrameDecoder{};
   next_idle_line_.reset();
+  unplug_at_.reset();
   recorder_.stage(Stage::powered_off);
 }
 
@@ -100,7 +111,7 @@ void Box::transmitted(Stage stage, SteadyTime now) {
     greeting_deadline_ = now + options_.dream_window;
     if (tweaks_.flood_after_banner > 0) send(garbage(tweaks_.flood_after_banner));
   }
-  recorder_.stage(stage);
+  reach(stage, now);
 }
 
 void Box::received(std::span<const std::uint8_t> bytes, SteadyTime now) {
@@ -205,11 +216,16 @@ void Box::on_image_bytes(std::span<const std::uint8_t> bytes, SteadyTime now) {
   }
   recorder_.stage(Stage::image_valid);
   phase_ = Phase::loader;
-  recorder_.stage(Stage::loader_running);
-  if (take < bytes.size()) on_loader_bytes(bytes.subspan(take), now);
+  reach(Stage::loader_running, now);
+  if (take < bytes.size() && phase_ == Phase::loader) on_loader_bytes(bytes.subspan(take), now);
 }
 
 void Box::tick(SteadyTime now) {
+  if (unplug_at_ && now >= *unplug_at_) {
+    unplug_at_.reset();
+    wants_unplug_ = true;
+    return;
+  }
   if (phase_ == Phase::awaiting_greeting && greeting_deadline_ && now >= *greeting_deadline_) {
     boot_firmware(now);
   }
@@ -227,6 +243,7 @@ std::optional<SteadyTime> Box::next_timer() const {
   auto consider = [&next](std::optional<SteadyTime> t) {
     if (t && (!next || *t < *next)) next = t;
   };
+  consider(unplug_at_);
   if (phase_ == Phase::awaiting_greeting) consider(greeting_deadline_);
   if (phase_ == Phase::firmware) consider(next_idle_line_);
   if (phase_ == Phase::loader && frames_.inside_frame()) {

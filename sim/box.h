@@ -60,6 +60,8 @@ class Box {
   void send_text(std::string_view text, std::chrono::milliseconds pause = {},
                  std::optional<Stage> stage = {});
 
+  // Records the stage; the box pulled out after it goes quiet and away a moment later.
+  void reach(Stage stage, SteadyTime now);
   void send_banner();
   std::optional<std::size_t> watch_for(const Bytes& pattern, std::span<const std::uint8_t> bytes,
                                        std::string_view what);
@@ -92,6 +94,7 @@ class Box {
   SteadyTime last_loader_byte_{};
   std::optional<SteadyTime> next_idle_line_;
   std::size_t idle_lines_printed_ = 0;
+  std::optional<SteadyTime> unplug_at_;
   bool wants_unplug_ = false;
 };
 

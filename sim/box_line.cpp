@@ -124,6 +124,7 @@ void BoxLine::step(const Deliver& deliver) {
   }
   update_auto_power();
   box_.tick(time_);
+  if (box_.wants_unplug()) return unplug();
   transmit(deliver);
 }
 

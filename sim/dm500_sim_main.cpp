@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/standard_streams.h"
 #include "sim/sim_command_line.h"
 #include "sim/simulated_box.h"
 
@@ -84,6 +85,8 @@ int serve(sim::CommandLine line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Else the pseudo-terminal could become stdout, and "ready" would go to the tool as noise.
+  if (!frontend::fill_closed_standard_streams()) return exit_failure;
   // Block the signals before the box's thread starts, so only sigwait() sees them.
   sigset_t signals;
   sigemptyset(&signals);

@@ -27,7 +27,16 @@ struct Tweaks {
   bool speed_reply_has_mark = true;
   bool answers_status = true;
   bool unplugs_during_upload = false;  // after half the image the box side goes away
+  // The box goes quiet on reaching this stage, and its side goes away unplug_delay later:
+  // an adapter pulled out between two steps of the dialogue.
+  std::optional<Stage> unplugs_after{};
+  // Instead of its banner the box sends this many bytes of noise, then nothing (a line at
+  // the wrong speed that never greets).
+  std::size_t noise_instead_of_banner = 0;
 };
+
+// Long enough for the tool to have read what the box said just before it went away.
+inline constexpr std::chrono::milliseconds unplug_delay{300};
 
 struct Scenario {
   std::string_view name;

@@ -1,13 +1,16 @@
 #include "child_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -22,17 +25,26 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
+std::pair<uid_t, gid_t> nobody() {
+  const passwd* user = getpwnam("nobody");
+  if (user == nullptr) throw std::runtime_error("no user \"nobody\" on this system");
+  return {user->pw_uid, user->pw_gid};
+}
+
 ChildProcess::ChildProcess(const std::vector<std::string>& args,
-                           std::optional<std::string> terminal) {
+                           std::optional<std::string> terminal)
+    : ChildProcess(args, ChildSetup{std::move(terminal), false, std::nullopt}) {}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& args, const ChildSetup& setup) {
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) fail("pipe");
   pid_ = fork();
   if (pid_ < 0) fail("fork");
   if (pid_ == 0) {
     int in = -1;
-    if (terminal) {
+    if (setup.terminal) {
       setsid();  // a new session, whose controlling terminal is the first one opened
-      in = open(terminal->c_str(), O_RDWR);
+      in = open(setup.terminal->c_str(), O_RDWR);
     } else {
       in = open("/dev/null", O_RDONLY);
     }
@@ -40,8 +52,16 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args,
     dup2(in, STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
     dup2(err[1], STDERR_FILENO);
+    if (setup.stdout_closed) close(STDOUT_FILENO);
     close(out[0]);
     close(err[0]);
+    if (setup.user) {
+      const auto [uid, gid] = *setup.user;
+      if (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 ||
+          setresuid(uid, uid, uid) != 0) {
+        _exit(126);
+      }
+    }
     std::vector<char*> argv;
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -91,6 +111,24 @@ bool ChildProcess::wait_for_output(std::string_view text, std::chrono::milliseco
     if (left.count() <= 0 || !pump(left)) return result_.out.find(text) != std::string::npos;
   }
   return true;
+}
+
+bool ChildProcess::pump_for(std::chrono::milliseconds time) {
+  const auto deadline = Clock::now() + time;
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return true;
+    if (!pump(left)) return false;
+  }
+}
+
+std::optional<long> ChildProcess::resident_kib() const {
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return std::nullopt;
 }
 
 void ChildProcess::send_signal(int signal_number) {

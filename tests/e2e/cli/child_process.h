@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -17,18 +18,37 @@ struct Finished {
   std::string out, err;
 };
 
+// How the child starts, beyond its arguments.
+struct ChildSetup {
+  // stdin is /dev/null, or this terminal, which becomes the child's controlling terminal
+  // with the child in the foreground (as when started from a shell).
+  std::optional<std::string> terminal;
+  // Started with stdout closed (`program >&-`); out stays empty.
+  bool stdout_closed = false;
+  // Runs under this user and group, with no supplementary groups (needs root).
+  std::optional<std::pair<uid_t, gid_t>> user;
+};
+
+// The user "nobody" and its group, for running a child without privileges.
+std::pair<uid_t, gid_t> nobody();
+
 class ChildProcess {
  public:
-  // stdin is /dev/null, or the given terminal, which becomes the child's controlling
-  // terminal with the child in the foreground (as when started from a shell).
   explicit ChildProcess(const std::vector<std::string>& args,
                         std::optional<std::string> terminal = std::nullopt);
+  ChildProcess(const std::vector<std::string>& args, const ChildSetup& setup);
   ~ChildProcess();  // kills a child still running
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   // Collects output until stdout holds text; false if the child ended or time ran out first.
   bool wait_for_output(std::string_view text, std::chrono::milliseconds timeout);
+  // Collects output for a while (so the child never blocks on a full pipe); false once the
+  // child has closed both.
+  bool pump_for(std::chrono::milliseconds time);
+  const std::string& out_so_far() const { return result_.out; }
+  // The child's resident memory in KiB, while it runs.
+  std::optional<long> resident_kib() const;
   void send_signal(int signal_number);
   // Stops reading the child's stdout, as a pipeline's reader that has quit.
   void close_stdout();

@@ -17,6 +17,8 @@ class FakePort final : public serial::Port {
   std::function<void(const std::string& name)> on_open;
   std::vector<std::string> opened;  // every successful open, in order
   std::size_t waiting = 0;          // what bytes_waiting() reports while open
+  // bytes_waiting() asked of a closed port (a lost device would fail it; nobody should ask).
+  mutable int asked_while_closed = 0;
 
   void set_port(const std::string& name) override;
   std::string port() const override { return name_; }
@@ -32,7 +34,10 @@ class FakePort final : public serial::Port {
   void set_rts(bool) override {}
   void write(serial::ByteView) override {}
   serial::Bytes read(std::size_t) override { return {}; }
-  std::size_t bytes_waiting() const override { return open_ ? waiting : 0; }
+  std::size_t bytes_waiting() const override {
+    if (!open_) ++asked_while_closed;
+    return open_ ? waiting : 0;
+  }
 
  private:
   std::set<std::string> openable_;

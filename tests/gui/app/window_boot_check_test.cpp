@@ -260,6 +260,7 @@ TEST_F(BootCheckInWindow, ADeviceLostMidCheckIsReportedInAnErrorBoxAndThePortRel
   EXPECT_TRUE(window->errors[0].text.contains("function failed"))
       << window->errors[0].text.toStdString();
   EXPECT_EQ(window->errors[0].title, "app_gui_tests");
+  EXPECT_FALSE(window->errors[0].port_open) << "the box must wait on nothing: port released first";
   EXPECT_FALSE(form().ComPort1().is_open());
   EXPECT_EQ(control_set_enabled(), std::vector<bool>(5, true));
 }

@@ -18,6 +18,7 @@
 struct ShownError {
   QString title;
   QString text;
+  bool port_open = false;  // ComPort1 was open while the box showed
 };
 
 class WindowUnderTest {
@@ -30,7 +31,7 @@ class WindowUnderTest {
     setup.port = std::move(port);
     setup.platform_port_candidates = [candidates] { return candidates; };
     setup.error_box = [this](const QString& title, const QString& text) {
-      errors.push_back({title, text});
+      errors.push_back({title, text, form && form->ComPort1().is_open()});
     };
     setup.open_url = [this](const QUrl& url) {
       opened_urls.push_back(url);

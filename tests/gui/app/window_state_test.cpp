@@ -250,9 +250,11 @@ TEST_F(WindowStates, TheLampsFollowThePortWhileTheWindowIsIdle) {
 
   fake->waiting = 3;
   form().ComPort1().close();
+  fake->asked_while_closed = 0;
   QTest::qWait(400);
   EXPECT_FALSE(form().ComLed2->is_lit());
   EXPECT_FALSE(form().ComLed1->is_lit());
+  EXPECT_EQ(fake->asked_while_closed, 0) << "only an open port is polled";
 }
 
 TEST_F(WindowStates, ADoubleClickOnTheTitleBarRollsTheWindowUpAndBack) {

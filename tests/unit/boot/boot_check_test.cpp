@@ -156,6 +156,7 @@ TEST(BootCheck, WindowClosedDuringTheBannerWatchEndsIt) {
   };
 
   EXPECT_EQ(rig.run(), boot::Outcome::aborted);
+  EXPECT_EQ(rig.report.stage, boot::Stage::banner) << "it was the wait that was stopped";
   EXPECT_EQ(rig.port.reads.size(), 2u);
   EXPECT_THAT(rig.panel.log,
               ElementsAre("Power ON DB Device [ESC to Abort]", "HW ID: []", "User Abort!"));
@@ -312,6 +313,27 @@ TEST(ReportSays, WhichLoaderImageWentOut) {
   EXPECT_FALSE(rig.report.loader->crc_ok);
 }
 
+// A front end that must end at once (a second Ctrl-C) writes the report as the panel was
+// last told it: each step is told as the check gets there, with what it found by then.
+TEST(ReportSays, HowFarTheCheckHasGotAsItGoes) {
+  Rig rig;
+  rig.script_good_flash_box();
+  rig.panel.on_messages = [&](int n) {
+    if (n == 0) {
+      EXPECT_EQ(rig.panel.told.stage, Stage::banner);
+      EXPECT_EQ(rig.panel.told.port, rig.port_name);
+    }
+  };
+
+  rig.run();
+
+  EXPECT_THAT(rig.panel.stages_told,
+              ElementsAre(Stage::open, Stage::banner, Stage::greeting, Stage::start, Stage::upload,
+                          Stage::loader, Stage::done));
+  EXPECT_GT(rig.panel.told.banner_watch.bytes_received, 0u);
+  EXPECT_TRUE(rig.panel.told.loader.has_value());
+}
+
 // The box answered "client: ok" and then the line went: a good box is a good box, and the
 // loss is told after the verdict.
 TEST(ReportSays, ALineLostAfterTheVerdictIsANote) {
@@ -331,6 +353,19 @@ TEST(ReportSays, ALineLostAfterTheVerdictIsANote) {
                                                  : "ttyTEST0: hung up after the last read");
     EXPECT_TRUE(rig.report.error.empty());
   }
+}
+
+// The status reply is wrong because the line went as it came: the wrong answer stands, and
+// the loss goes with it instead of away with the port.
+TEST(ReportSays, ALineLostWithAWrongAnswerIsANoteToo) {
+  Rig rig;
+  rig.script_good_flash_box();
+  rig.port.arrivals[5] = bytes_of("\n");  // no "client: ok", only what the speed reply left
+  rig.port.pending = "ttyTEST0: hung up after the last read";
+
+  EXPECT_EQ(rig.run(), boot::Outcome::wrong_answer);
+  EXPECT_EQ(rig.report.after_verdict_note, "ttyTEST0: hung up after the last read");
+  EXPECT_FALSE(rig.port.is_open());
 }
 
 // A line that takes no bytes: closing the window (or Ctrl-C) gives the write up at once,

@@ -53,4 +53,11 @@ void RecordingPanel::show_wait_hint(boot::WaitHint hint, const boot::BannerWatch
   hints.push_back(hint);
 }
 
+void RecordingPanel::report_so_far(const boot::Report& report) {
+  if (stages_told.empty() || stages_told.back() != report.stage) {
+    stages_told.push_back(report.stage);
+  }
+  told = report;
+}
+
 }  // namespace boot_test

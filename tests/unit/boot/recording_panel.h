@@ -29,6 +29,9 @@ class RecordingPanel final : public boot::Panel {
   bool save_log_visible = false;
   int port_list_rebuilds = 0;
   std::vector<boot::WaitHint> hints;  // every hint shown, none included
+  // The report as it was last told, and each stage it was told at, once per change.
+  boot::Report told;
+  std::vector<boot::Stage> stages_told;
 
   void clear_log() override;
   void append_log_line(std::string_view text) override;
@@ -42,6 +45,7 @@ class RecordingPanel final : public boot::Panel {
   bool close_requested() const override { return close; }
   void rebuild_port_list() override;
   void show_wait_hint(boot::WaitHint hint, const boot::BannerWatchSeen& seen) override;
+  void report_so_far(const boot::Report& report) override;
 
  private:
   Trace& trace_;

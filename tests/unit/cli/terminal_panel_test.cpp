@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
+#include <cerrno>
 #include <string>
 
 #include "captured_stream.h"
@@ -118,6 +121,66 @@ TEST_F(TerminalPanelTest, TheProgressBarIsDrawnOnlyWhenAskedForAndEndsBeforeTheN
   const std::string bar_full = "\rupload [" + std::string(40, '#') + "] 100%";
   EXPECT_EQ(err_.text(), bar_half + bar_full + "\n");
   EXPECT_EQ(out_.text(), "Settings Baudrate Ok!!\n");
+}
+
+// A stream whose reader has gone (stdout into `| head -1`): every write fails with EPIPE,
+// and each attempt is counted.
+class GoneReader {
+ public:
+  GoneReader() {
+    cookie_io_functions_t io{};
+    io.write = [](void* self, const char*, size_t) -> ssize_t {
+      ++static_cast<GoneReader*>(self)->attempts;
+      errno = EPIPE;
+      return -1;
+    };
+    file_ = fopencookie(this, "w", io);
+  }
+  ~GoneReader() { std::fclose(file_); }
+  GoneReader(const GoneReader&) = delete;
+  GoneReader& operator=(const GoneReader&) = delete;
+
+  std::FILE* get() const { return file_; }
+  int attempts = 0;
+
+ private:
+  std::FILE* file_;
+};
+
+TEST_F(TerminalPanelTest, AfterAFailedWriteNoMoreLinesGoThereButTheLogGoesOn) {
+  GoneReader gone;
+  auto s = settings();
+  s.log_out = gone.get();
+  TerminalPanel panel(std::move(s));
+  panel.append_log_line("Power ON DB Device [ESC to Abort]");
+  const int attempts = gone.attempts;
+  EXPECT_GE(attempts, 1);
+  panel.append_log_line("HW ID: []");
+  panel.append_log_line("User Abort!");
+  EXPECT_EQ(gone.attempts, attempts) << "written again after the reader had gone";
+  EXPECT_EQ(panel.log_text(), "Power ON DB Device [ESC to Abort]\r\nHW ID: []\r\nUser Abort!\r\n");
+  panel.say("result: aborted");  // the messages have a stream of their own
+  EXPECT_EQ(err_.text(), "result: aborted\n");
+}
+
+TEST_F(TerminalPanelTest, WhatTheCheckHasSoFarIsKeptForAnotherThreadAndOutlivesThePanel) {
+  std::shared_ptr<const CheckSoFar> so_far;
+  {
+    TerminalPanel panel(settings());
+    so_far = panel.check_so_far();
+    panel.append_log_line("stale line");
+    panel.clear_log();
+    panel.append_log_line("Power ON DB Device [ESC to Abort]");
+    boot::Report report;
+    report.port = "/dev/ttyUSB0";
+    report.stage = boot::Stage::greeting;
+    panel.report_so_far(report);
+    panel.append_log_line("HW ID: []");
+    EXPECT_EQ(so_far->log_text(), panel.log_text());
+  }
+  EXPECT_EQ(so_far->log_text(), "Power ON DB Device [ESC to Abort]\r\nHW ID: []\r\n");
+  EXPECT_EQ(so_far->report().port, "/dev/ttyUSB0");
+  EXPECT_EQ(so_far->report().stage, boot::Stage::greeting);
 }
 
 }  // namespace

@@ -97,6 +97,14 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       {"The box boots", "line was lost", "ReadFile function failed"},
                       {}},
+        DiagnosisCase{"WrongAnswerThenLineLost",
+                      [] {
+                        auto r = wrong_at(Stage::loader, "\n", 80);
+                        r.after_verdict_note = "/dev/ttyUSB0: ReadFile function failed";
+                        return r;
+                      },
+                      {"1 byte (0A)", "line was lost", "ReadFile function failed", "cable"},
+                      {}},
         DiagnosisCase{"NoSuchDevice",
                       [] {
                         return open_failed(serial::Fault::no_such_device,

@@ -10,6 +10,7 @@
 #include <map>
 #include <tuple>
 
+#include "sim/scenario.h"
 #include "sim/simulated_box.h"
 #include "tests/unit/sim/box_session.h"
 #include "tests/unit/sim/test_image.h"
@@ -27,6 +28,17 @@ bool starts_with(const Bytes& bytes, const Bytes& prefix) {
 const std::string speed_reply = "setting baudrate to 115200...\r\n";
 
 using Check = std::function<void(BoxSession&)>;
+
+// The box said nothing more after the stage, and its side of the line went away a moment
+// later: long enough after for the tool to have read what came before.
+void goes_away_after(BoxSession& s, Stage stage, Stage never_reached) {
+  ASSERT_TRUE(s.box.wait_for(stage, reply_wait));
+  EXPECT_TRUE(s.client.line_gone(reply_wait));
+  const sim::Record record = s.box.record();
+  ASSERT_TRUE(record.reached(Stage::unplugged));
+  EXPECT_GE(*record.first_time(Stage::unplugged) - *record.first_time(stage), sim::unplug_delay);
+  EXPECT_FALSE(record.reached(never_reached)) << sim::stage_name(never_reached);
+}
 
 const std::map<std::string, Check>& checks() {
   static const std::map<std::string, Check> table = {
@@ -149,6 +161,62 @@ const std::map<std::string, Check>& checks() {
          EXPECT_GT(rest.size(), 1000u);
          EXPECT_TRUE(std::equal(greeting_reply.begin(), greeting_reply.end(),
                                 rest.end() - static_cast<long>(greeting_reply.size())));
+       }},
+      {"unplug-before-banner",
+       [](BoxSession& s) {
+         s.box.power_on();
+         goes_away_after(s, Stage::powered_on, Stage::banner_sent);
+       }},
+      {"unplug-after-banner",
+       [](BoxSession& s) {
+         ASSERT_EQ(s.power_on_and_read_banner(), banner_form_a);
+         s.client.write("dream");
+         goes_away_after(s, Stage::banner_sent, Stage::greeting_answered);
+       }},
+      {"unplug-after-greeting",
+       [](BoxSession& s) {
+         ASSERT_EQ(s.power_on_and_read_banner(), banner_form_a);
+         ASSERT_EQ(s.greet(), greeting_reply);
+         s.client.write(start_command);
+         goes_away_after(s, Stage::greeting_answered, Stage::start_answered);
+       }},
+      {"unplug-after-start-reply",
+       [](BoxSession& s) {
+         ASSERT_EQ(s.power_on_and_read_banner(), banner_form_a);
+         ASSERT_EQ(s.greet(), greeting_reply);
+         ASSERT_EQ(s.start(), bytes_of(start_reply));
+         goes_away_after(s, Stage::start_answered, Stage::image_received);
+         EXPECT_FALSE(s.upload(valid_image(s.options.image_size)));
+       }},
+      {"unplug-after-upload",
+       [](BoxSession& s) {
+         ASSERT_NO_FATAL_FAILURE(s.reach_loader());
+         s.client.write(speed_frame);
+         goes_away_after(s, Stage::loader_running, Stage::speed_answered);
+       }},
+      {"unplug-after-speed-reply",
+       [](BoxSession& s) {
+         ASSERT_NO_FATAL_FAILURE(s.reach_loader());
+         EXPECT_EQ(text_of(s.exchange(speed_frame, speed_reply.size())), speed_reply);
+         s.client.write(status_frame);
+         goes_away_after(s, Stage::speed_answered, Stage::status_answered);
+       }},
+      {"unplug-after-status-reply",
+       [](BoxSession& s) {
+         ASSERT_NO_FATAL_FAILURE(s.reach_loader());
+         EXPECT_EQ(text_of(s.exchange(speed_frame, speed_reply.size())), speed_reply);
+         EXPECT_EQ(text_of(s.exchange(status_frame, status_reply.size())), status_reply);
+         goes_away_after(s, Stage::status_answered, Stage::powered_off);
+       }},
+      {"noise",
+       [](BoxSession& s) {
+         s.box.power_on();
+         const std::size_t size = std::size_t{2} << 20;
+         const Bytes noise = s.client.read(size, milliseconds(20000));
+         EXPECT_EQ(noise.size(), size);
+         EXPECT_FALSE(contains(noise, "Dream"));
+         EXPECT_TRUE(s.client.read(1, silence_wait).empty());  // and then nothing
+         EXPECT_FALSE(s.box.record().reached(Stage::banner_sent));
        }},
       {"slow-ok",
        [](BoxSession& s) {
