@@ -13,6 +13,7 @@
 #include "frontend/command_line.h"
 #include "frontend/loader_choice.h"
 #include "frontend/program.h"
+#include "frontend/standard_streams.h"
 #include "winapp/Unit1.h"
 #include "winapp/loader_setting.h"
 #include "winapp/win_text.h"
@@ -100,6 +101,7 @@ std::vector<std::string> demo_scenarios() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+  if (!frontend::fill_closed_standard_streams()) return 1;
   const std::vector<std::string> scenarios = demo_scenarios();
   const auto parsed = frontend::parse_window_options(command_line_arguments(), scenarios);
   if (const auto* error = std::get_if<frontend::UsageError>(&parsed)) {

@@ -7,6 +7,7 @@
 # usage: wine_window_e2e.sh --window PATH/pellora.exe --driver PATH/pellora-window-driver.exe
 #                           --sim PATH/dm500-sim --prefix DIR [--screenshots DIR]
 #   --prefix       the Wine prefix to use; created on first use, never shared with the user's
+#                  (nor with wine_e2e.sh: the COM numbers other than COM5 are mapped nowhere)
 #   --screenshots  take the pictures of a demo run into DIR instead of running the tests
 #   --case NAME    run only this case (again for more)
 set -euo pipefail
