@@ -48,8 +48,8 @@ class ReportFile : public testing::TestWithParam<ReportRow> {
 
 TEST_P(ReportFile, SaysWhereTheCheckEndedAndWhatCame) {
   const ReportRow& row = GetParam();
-  ChildProcess child({PELLORA_CLI_PATH, "--demo=" + row.scenario, "--mode", "flash", "--report",
-                      path_.string()});
+  ChildProcess child(
+      {PELLORA_CLI_PATH, "--demo=" + row.scenario, "--mode", "flash", "--report", path_.string()});
   if (row.scenario == "silent") {
     // A box that never greets is waited for until the user stops it.
     ASSERT_TRUE(child.wait_for_output("Power ON DB Device", 20s));
@@ -84,8 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReportRow{"good", "success", 0, "done", 18, true, "The box boots"},
         ReportRow{"form-b", "success", 0, "done", 18, true, "The box boots"},
         ReportRow{"silent", "aborted", 130, "banner", 0, false, "Nothing at all arrived"},
-        ReportRow{"reply-crlf", "wrong_answer", 1, "greeting", 18, false,
-                  "4 bytes (6F 6B 0D 0A)"},
+        ReportRow{"reply-crlf", "wrong_answer", 1, "greeting", 18, false, "4 bytes (6F 6B 0D 0A)"},
         ReportRow{"slow-ok", "wrong_answer", 1, "greeting", 18, false, "nothing came back"},
         ReportRow{"flood", "wrong_answer", 1, "greeting", Ge(18), false,
                   "did not answer \"dream\""},
@@ -97,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReportRow{"noise-before-banner", "success", 0, "done", Ge(19), true, "The box boots"},
         ReportRow{"split-banner", "success", 0, "done", 18, true, "The box boots"},
         // The pseudo-terminal may take the rest of the image before the loss shows.
-        ReportRow{"unplug-during-upload", "device_error", 4, testing::AnyOf("upload", "loader"),
-                  18, true, "The serial device failed"}),
+        ReportRow{"unplug-during-upload", "device_error", 4, testing::AnyOf("upload", "loader"), 18,
+                  true, "The serial device failed"}),
     [](const testing::TestParamInfo<ReportRow>& param_info) {
       std::string name = param_info.param.scenario;
       std::replace(name.begin(), name.end(), '-', '_');
