@@ -16,7 +16,8 @@ namespace {
 // sent (each byte's arrival) and the tool's own time.
 class LineModel {
  public:
-  LineModel(std::uint32_t baud, Writes writes) : byte_ms_(10'000.0 / baud), writes_(writes) {}
+  LineModel(std::uint32_t baud, std::size_t held_bytes)
+      : byte_ms_(10'000.0 / baud), held_ms_(static_cast<double>(held_bytes) * byte_ms_) {}
 
   double now() const { return now_; }
   void wait_until(double time) { now_ = std::max(now_, time); }
@@ -30,7 +31,7 @@ class LineModel {
   // The bytes go out after what the tool sent before; returns when the box has the last.
   double tool_writes(std::size_t count) {
     line_free_at_ = std::max(now_, line_free_at_) + static_cast<double>(count) * byte_ms_;
-    if (writes_ == Writes::end_on_the_line) now_ = line_free_at_;
+    now_ = std::max(now_, line_free_at_ - held_ms_);
     return line_free_at_;
   }
 
@@ -57,7 +58,7 @@ class LineModel {
 
  private:
   double byte_ms_;
-  Writes writes_;
+  double held_ms_;  // the line time of what may still be on its way when a write returns
   double now_ = 0;
   double line_free_at_ = 0;  // when the tool's last byte reaches the box
   std::deque<double> arrivals_;
@@ -66,8 +67,9 @@ class LineModel {
 }  // namespace
 
 Floor flash_run_floor(const BoxReplies& replies, std::size_t image_size,
-                      std::chrono::milliseconds power_on_delay, std::uint32_t baud, Writes writes) {
-  LineModel line(baud, writes);
+                      std::chrono::milliseconds power_on_delay, std::uint32_t baud,
+                      std::size_t held_bytes) {
+  LineModel line(baud, held_bytes);
   Floor floor;
   double step_start = 0;
   const auto step = [&](std::string what) {

@@ -6,9 +6,10 @@
 // own overhead.
 //
 // Where a write returns decides how the pauses after the upload fall: on a UART (and the
-// in-process port) a write ends once its bytes are on the line; a pseudo-terminal takes
-// some 14 KB at once and counts none of it as queued, so there the pauses start while the
-// image is still on its way, and the box's replies are the only limit.
+// in-process port) a write ends once its bytes are on the line; a pseudo-terminal holds some
+// 14 KB that the tool's port does not count as queued, so there a write ends once no more
+// than that is still on its way, and the pauses after the upload start while the image's
+// last 14 KB still cross the line.
 
 #include <chrono>
 #include <cstddef>
@@ -38,9 +39,9 @@ struct Floor {
   std::vector<FloorStep> steps;
 };
 
-enum class Writes { end_on_the_line, return_at_once };
-
+// held_bytes: how many of the tool's bytes may still be on their way when a write returns.
 Floor flash_run_floor(const BoxReplies& replies, std::size_t image_size,
-                      std::chrono::milliseconds power_on_delay, std::uint32_t baud, Writes writes);
+                      std::chrono::milliseconds power_on_delay, std::uint32_t baud,
+                      std::size_t held_bytes);
 
 }  // namespace bench
