@@ -219,7 +219,7 @@ int main(int argc, char** argv) {
     if (!image) throw std::runtime_error("the program carries no loader image");
     const boot::LoaderImage loader{*image};
     std::printf("reaction times on a pseudo-terminal, %d runs a phase\n", runs);
-    measure(loader, runs, "quiet machine");
+    measure(loader, runs, "no hog of its own");
     {
       const CpuHogs hogs;
       std::printf("  (%zu spinning processes beside it)\n", hogs.count());
