@@ -48,6 +48,14 @@ FarEnd::FarEnd(const Fault& fault) : trouble_(fault.port) {
         fail("posix_openpt");
       }
       port_ = ptsname(bare_master_);
+      if (trouble_ == PortTrouble::missing) {
+        char folder[] = "/tmp/pellora-missing-XXXXXX";
+        if (::mkdtemp(folder) == nullptr) fail("mkdtemp");
+        link_folder_ = folder;
+        const std::string link = link_folder_ + "/adapter";
+        if (::symlink(port_.c_str(), link.c_str()) != 0) fail("symlink");
+        port_ = link;
+      }
       return;
   }
 }
@@ -55,6 +63,10 @@ FarEnd::FarEnd(const Fault& fault) : trouble_(fault.port) {
 FarEnd::~FarEnd() {
   if (holder_ >= 0) ::close(holder_);
   if (bare_master_ >= 0) ::close(bare_master_);
+  if (!link_folder_.empty()) {
+    ::unlink(port_.c_str());
+    ::rmdir(link_folder_.c_str());
+  }
 }
 
 std::size_t FarEnd::box_sent() const {
@@ -73,8 +85,9 @@ bool FarEnd::stalled() const {
 void FarEnd::make_trouble() {
   switch (trouble_) {
     case PortTrouble::missing:
-      ::close(bare_master_);  // the slave's node goes with it
+      ::close(bare_master_);  // the slave's node goes with it, and so does the link
       bare_master_ = -1;
+      ::unlink(port_.c_str());
       return;
     case PortTrouble::held:
       holder_ = ::open(port_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -40,6 +40,9 @@ class FarEnd {
   std::unique_ptr<StallingBox> stalling_box_;
   int bare_master_ = -1;
   int holder_ = -1;  // "another program"'s descriptor, locked
+  // A device that goes away is reached through a link of its own, as through
+  // /dev/serial/by-id/: the pseudo-terminal's number is soon another test's.
+  std::string link_folder_;
   std::string port_;
 };
 
