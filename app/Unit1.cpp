@@ -73,11 +73,8 @@ std::string to_utf8(const QString& text) {
   return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-// "loader image: ..." as the start of a sentence.
 QString loader_line(const frontend::LoaderChoice& choice) {
-  QString line = from_utf8(choice.description());
-  if (!line.isEmpty()) line[0] = line[0].toUpper();
-  return line;
+  return from_utf8(choice.description_sentence());
 }
 
 const QString flash_mode_hint =
@@ -419,10 +416,8 @@ void TForm1::BuiltInLoaderClick() {
 void TForm1::AboutClick() {
   run_guarded([this] {
     about_box_(QStringLiteral("About Pellora"),
-               from_utf8(frontend::version_text("pellora", loader_choice_.description())) +
-                   QStringLiteral("\n\nChecks over a serial line whether a Dreambox DM500 still "
-                                  "boots.\n") +
-                   help_url_.toString());
+               from_utf8(frontend::about_text(loader_choice_.description(),
+                                              to_utf8(help_url_.toString()))));
   });
 }
 

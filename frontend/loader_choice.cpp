@@ -1,5 +1,7 @@
 #include "frontend/loader_choice.h"
 
+#include <cctype>
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -173,6 +175,14 @@ std::string LoaderChoice::description() const {
   if (!file->size_ok) text += ", not 43,044";
   text += file->header_ok ? ", header 00 52 50 4F ok" : ", no 00 52 50 4F header";
   text += file->crc_ok ? ", CRC-32 trailer ok)" : ", CRC-32 trailer wrong)";
+  return text;
+}
+
+std::string LoaderChoice::description_sentence() const {
+  std::string text = description();
+  if (!text.empty()) {
+    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  }
   return text;
 }
 

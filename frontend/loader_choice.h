@@ -79,6 +79,8 @@ struct LoaderChoice {
   bool sends_stand_in() const;
   // One line for --version and About, starting "loader image: ".
   std::string description() const;
+  // The same as a sentence of its own: "Loader image: ...", for the windows' notes.
+  std::string description_sentence() const;
 };
 
 // Reads the chosen file again, as a check starts. A refusal leaves the choice as it was;

@@ -8,6 +8,12 @@ std::string version_text(std::string_view program, std::string_view loader_descr
   return std::string(program) + " " + PELLORA_VERSION + "\n" + std::string(loader_description);
 }
 
+std::string about_text(std::string_view loader_description, std::string_view help_address) {
+  return version_text("pellora", loader_description) +
+         "\n\nChecks over a serial line whether a Dreambox DM500 still boots.\n" +
+         std::string(help_address);
+}
+
 std::string error_box_text(std::string_view message) {
   if (message.empty() || message.back() <= '.') return std::string(message);
   return std::string(message) + '.';

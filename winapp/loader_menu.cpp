@@ -26,11 +26,8 @@ namespace command = winapp::command;
 
 const std::wstring flash_mode_hint = L"Upload the loader and ask it whether the flash answers";
 
-// "loader image: ..." as the start of a sentence.
 std::string loader_line(const frontend::LoaderChoice& choice) {
-  std::string line = choice.description();
-  if (!line.empty() && line[0] >= 'a' && line[0] <= 'z') line[0] = static_cast<char>(line[0] - 32);
-  return line;
+  return choice.description_sentence();
 }
 
 // The file dialog, in the folder of the file chosen before. It leaves the current folder as
@@ -89,8 +86,7 @@ void TForm1::BuiltInLoaderClick() {
 
 void TForm1::AboutClick() {
   const std::wstring text =
-      winapp::widen(frontend::version_text("pellora", loader_choice_.description())) +
-      L"\n\nChecks over a serial line whether a Dreambox DM500 still boots.\n" + help_page_;
+      winapp::widen(frontend::about_text(loader_choice_.description(), winapp::narrow(help_page_)));
   MessageBoxW(handle_, text.c_str(), L"About Pellora", MB_OK | MB_ICONINFORMATION);
 }
 

@@ -2,6 +2,8 @@
 
 #include "frontend/program.h"
 
+#include "frontend/loader_choice.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -44,6 +46,22 @@ TEST(ErrorBoxTitle, IsTheProgramNameWithoutFolderOrExtensionTheRestInLowerCase) 
   for (const TextCase& c : cases) {
     EXPECT_EQ(frontend::error_box_title(c.message), c.shown) << c.message;
   }
+}
+
+TEST(AboutText, SaysWhatEitherWindowSaysInItsAboutBox) {
+  EXPECT_EQ(
+      frontend::about_text("loader image: stand-in", "file:///usr/share/pellora/help/index.html"),
+      std::string("pellora ") + PELLORA_VERSION +
+          "\nloader image: stand-in\n\nChecks over a serial line whether a Dreambox DM500 "
+          "still boots.\nfile:///usr/share/pellora/help/index.html");
+}
+
+TEST(LoaderChoiceSentence, IsTheDescriptionStartingWithACapital) {
+  const frontend::LoaderChoice built_in;
+  const std::string sentence = built_in.description_sentence();
+  ASSERT_FALSE(sentence.empty());
+  EXPECT_EQ(sentence[0], 'L');
+  EXPECT_EQ(sentence.substr(1), built_in.description().substr(1));
 }
 
 TEST(VersionText, NamesTheProgramTheVersionAndTheLoader) {
